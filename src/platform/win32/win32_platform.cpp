@@ -1,0 +1,297 @@
+// Windows services for the table commands: wide strings and W functions
+// throughout, and no 260-character limit anywhere.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "platform/system_platform.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_services.h"
+
+namespace platform {
+namespace {
+
+using tables::NativeString;
+
+bool IsNotFound(DWORD code) noexcept {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_DIRECTORY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool EndsWithSeparator(const std::wstring& path) noexcept {
+  return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
+}
+
+// The path Windows resolves an open handle to, links followed.
+std::wstring FinalPathOf(HANDLE handle) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetFinalPathNameByHandleW(
+        handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) ThrowLastError();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(length);  // holds the size needed, with the terminator
+  }
+}
+
+UniqueFileHandle OpenWithoutFollowing(const std::wstring& path) {
+  // Attribute access only, sharing everything: this open never stands in
+  // anyone's way, and it opens a link itself rather than its target.
+  UniqueFileHandle handle(::CreateFileW(
+      path.c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr));
+  if (!handle) ThrowLastError();
+  return handle;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) noexcept {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()),
+                                b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+class Win32FileWalk final : public tables::FileWalk {
+ public:
+  Win32FileWalk(std::wstring folder, UniqueFindHandle find,
+                const WIN32_FIND_DATAW& first)
+      : folder_(std::move(folder)), find_(std::move(find)), data_(first) {}
+
+  bool Next() override {
+    for (;;) {
+      if (pendingFirst_) {
+        pendingFirst_ = false;
+      } else if (!::FindNextFileW(find_.get(), &data_)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_NO_MORE_FILES) return false;
+        ThrowWin32Error(error);
+      }
+      // Folders, and links or junctions to folders, carry the directory mark.
+      if ((data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return true;
+    }
+  }
+
+  tables::NativeStringView Name() override { return data_.cFileName; }
+
+  void DeleteForce() override {
+    path_.assign(folder_).append(data_.cFileName);
+    const std::wstring apiPath = ApiPath(path_);
+    if ((data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      // An entry without the reparse mark may still be a link where the file
+      // system does not show one (links made outside Windows, as Wine shows
+      // them). Deleting such an entry would delete what it points to, so it
+      // is deleted only if it resolves to itself. A marked link is safe:
+      // DeleteFileW removes the link, never its target.
+      const std::wstring resolved = FinalPathOf(OpenWithoutFollowing(apiPath).get());
+      if (!SamePath(resolved, ResolvedFolder() + data_.cFileName)) {
+        ThrowWin32Error(ERROR_CANT_ACCESS_FILE);
+      }
+    }
+    ForceDeleteFile(apiPath);
+  }
+
+ private:
+  // The folder's own resolved path with a trailing backslash, asked once.
+  const std::wstring& ResolvedFolder() {
+    if (resolvedFolder_.empty()) {
+      std::wstring resolved = FinalPathOf(OpenWithoutFollowing(ApiPath(folder_)).get());
+      if (!EndsWithSeparator(resolved)) resolved += L'\\';
+      resolvedFolder_ = std::move(resolved);
+    }
+    return resolvedFolder_;
+  }
+
+  const std::wstring folder_;  // as given, ending in a separator
+  UniqueFindHandle find_;
+  WIN32_FIND_DATAW data_;
+  bool pendingFirst_ = true;
+  std::wstring path_;
+  std::wstring resolvedFolder_;
+};
+
+// An empty listing: a drive root with no entries at all.
+class EmptyFileWalk final : public tables::FileWalk {
+ public:
+  bool Next() override { return false; }
+  tables::NativeStringView Name() override { return {}; }
+  void DeleteForce() override { ThrowWin32Error(ERROR_FILE_NOT_FOUND); }
+};
+
+class Win32Folder final : public tables::Folder {
+ public:
+  explicit Win32Folder(const std::wstring& path)
+      : folder_(EndsWithSeparator(path) ? path : path + L'\\') {
+    // The search names no pattern but "*": the name test is ours. A pattern
+    // such as "*bin" would also match 8.3 short names (x.binary is X~1.BIN).
+    find_.reset(::FindFirstFileExW(ApiPath(folder_ + L'*').c_str(),
+                                   FindExInfoBasic, &first_,
+                                   FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH));
+    if (!find_) {
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND) ThrowWin32Error(error);
+    }
+  }
+
+  std::unique_ptr<tables::FileWalk> Files() override {
+    if (!find_) return std::make_unique<EmptyFileWalk>();
+    return std::make_unique<Win32FileWalk>(folder_, std::move(find_), first_);
+  }
+
+ private:
+  std::wstring folder_;
+  UniqueFindHandle find_;
+  WIN32_FIND_DATAW first_{};
+};
+
+class Win32FileSystem final : public tables::FileSystem {
+ public:
+  bool FolderExists(const NativeString& path) override {
+    const DWORD attributes = ::GetFileAttributesW(ApiPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = ::GetLastError();
+      if (IsNotFound(error)) return false;
+      ThrowWin32Error(error);
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  std::unique_ptr<tables::Folder> GetFolder(const NativeString& path) override {
+    return std::make_unique<Win32Folder>(path);
+  }
+};
+
+}  // namespace
+
+tables::SystemError Win32Error(DWORD code) {
+  return tables::SystemError(code, SystemErrorText(code));
+}
+
+void ThrowWin32Error(DWORD code) { throw Win32Error(code); }
+
+void ThrowLastError() { ThrowWin32Error(::GetLastError()); }
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
+                                                               &::LocalFree);
+  if (length == 0) return L"Error " + std::to_wstring(code) + L".";
+  std::wstring text(buffer, length);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
+                           text.back() == L' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {
+  std::wstring buffer(initialCapacity > 0 ? initialCapacity : 1, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(
+        module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) ThrowLastError();
+    // A path that fills the whole buffer may have been cut short.
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring ApiPath(const std::wstring& path) {
+  // Short paths go as they are, so the usual rules (relative paths, either
+  // separator) keep working.
+  constexpr std::size_t kShortEnough = MAX_PATH - 12;  // room for an 8.3 name
+  if (path.size() < kShortEnough || path.rfind(L"\\\\?\\", 0) == 0) return path;
+  std::wstring full(path.size() + MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetFullPathNameW(
+        path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return path;  // let the caller's call report it
+    if (length < full.size()) {
+      full.resize(length);
+      break;
+    }
+    full.resize(length);
+  }
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+void ForceDeleteFile(const std::wstring& path, DeleteFileFunction deleteFile) {
+  if (deleteFile(path.c_str())) return;
+  DWORD error = ::GetLastError();
+  if (error == ERROR_ACCESS_DENIED) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      DWORD writable = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+      if (writable == 0) writable = FILE_ATTRIBUTE_NORMAL;
+      if (!::SetFileAttributesW(path.c_str(), writable)) ThrowLastError();
+      if (deleteFile(path.c_str())) return;
+      error = ::GetLastError();
+      // Nothing more can be done if putting the mark back fails as well:
+      // the delete's own error is the one to report.
+      static_cast<void>(::SetFileAttributesW(path.c_str(), attributes));
+    }
+  }
+  ThrowWin32Error(error);
+}
+
+std::unique_ptr<tables::FileSystem> CreateFileSystem() {
+  return std::make_unique<Win32FileSystem>();
+}
+
+NativeString ApplicationFolder() {
+  std::wstring path = ModuleFileName(nullptr);
+  const std::size_t separator = path.find_last_of(L"\\/");
+  path.resize(separator == std::wstring::npos ? 0 : separator);
+  return path;
+}
+
+void StartProgram(const NativeString& program,
+                  const std::vector<NativeString>& arguments,
+                  tables::ShowState show) {
+  // The program is named twice, as the application and quoted at the head of
+  // the command line: Windows then starts exactly this file, and the program
+  // sees its own path as one argument, spaces and all.
+  std::wstring commandLine = BuildCommandLine(program, arguments);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(show);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    ThrowLastError();
+  }
+  // Not waited for and not tracked: both handles go at once.
+  const UniqueKernelHandle processHandle(process.hProcess);
+  const UniqueKernelHandle threadHandle(process.hThread);
+}
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// Windows building blocks of the platform services, open to tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "tables/system_error.h"
+
+namespace platform {
+
+// The error with the system's own text for the code.
+tables::SystemError Win32Error(DWORD code);
+[[noreturn]] void ThrowWin32Error(DWORD code);
+[[noreturn]] void ThrowLastError();
+
+// The system's text for an error code, without the trailing line break.
+std::wstring SystemErrorText(DWORD code);
+
+// The full path of a loaded module (NULL: the running executable). The
+// buffer starts at `initialCapacity` characters and grows until the path
+// fits, so no length limit applies.
+std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
+
+// A path as the file functions should be given it: long paths are made
+// absolute and given the \\?\ prefix, so they work on any Windows version.
+std::wstring ApiPath(const std::wstring& path);
+
+// Deletes one file with force: when the delete is refused with "access
+// denied" and the file is read-only, the read-only mark is cleared and the
+// delete tried once more. If that fails too the mark is put back, so a file
+// that stays is left as it was. `deleteFile` is DeleteFileW except in tests.
+using DeleteFileFunction = BOOL(WINAPI*)(LPCWSTR);
+void ForceDeleteFile(const std::wstring& path,
+                     DeleteFileFunction deleteFile = ::DeleteFileW);
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+#include "tables/table_commands.h"
+
+#include "tables/bin_sweep.h"
+
+namespace tables {
+
+NativeString TableFolderOf(NativeStringView applicationFolder) {
+  NativeString path(applicationFolder);
+  path += kTableFolderSuffix;
+  return path;
+}
+
+NativeString CompilerOf(NativeStringView applicationFolder) {
+  NativeString path(applicationFolder);
+  path += kCompilerSuffix;
+  return path;
+}
+
+void DeleteBins(TablePlatform& platform) {
+  // The application folder is read afresh for every use: nothing is cached
+  // between (or within) commands.
+  DeleteAllBins(TableFolderOf(platform.ApplicationFolder()),
+                [&platform] { return platform.CreateFileSystem(); });
+}
+
+void CompileBins(TablePlatform& platform) {
+  DeleteBins(platform);  // runs to its end before the compiler starts
+  platform.StartProgram(CompilerOf(platform.ApplicationFolder()),
+                        {NativeString(kCompilerArgument1),
+                         NativeString(kCompilerArgument2)},
+                        ShowState::kMinimized);
+}
+
+}  // namespace tables

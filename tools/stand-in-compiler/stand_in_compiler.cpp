@@ -1,0 +1,100 @@
+// Stand-in for the host's table compiler (req\compile.exe), for tests and
+// the demo. It records how it was started, then exits:
+//
+//   <its own path>.record-<process id>.txt, UTF-8, one "key=value" a line:
+//   module, command_line, argv (one line each), cwd, startup_flags,
+//   show_window, table (one line per name in ..\scripts\table\ at start).
+//
+// The record is written under a temporary name and renamed, so a reader
+// never sees half of it. While a file "<its own path>.hold" exists it keeps
+// running (for at most two minutes), standing in for a long compile.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                         static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                        out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+std::wstring OwnPath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(),
+                                              static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring CurrentFolder() {
+  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+  std::wstring buffer(size, L'\0');
+  const DWORD length = ::GetCurrentDirectoryW(size, buffer.data());
+  buffer.resize(length < size ? length : 0);
+  return buffer;
+}
+
+void AppendTableNames(const std::wstring& ownPath, std::string& record) {
+  const std::wstring folder = ownPath.substr(0, ownPath.find_last_of(L'\\'));
+  const std::wstring pattern = folder + L"\\..\\scripts\\table\\*";
+  WIN32_FIND_DATAW data;
+  const HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic,
+                                         &data, FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") record += "table=" + Utf8(name) + "\n";
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring self = OwnPath();
+  std::string record = "module=" + Utf8(self) + "\n";
+  record += "command_line=" + Utf8(::GetCommandLineW()) + "\n";
+  for (int i = 0; i < argc; ++i) record += "argv=" + Utf8(argv[i]) + "\n";
+  record += "cwd=" + Utf8(CurrentFolder()) + "\n";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  ::GetStartupInfoW(&startup);
+  record += "startup_flags=" + std::to_string(startup.dwFlags) + "\n";
+  record += "show_window=" + std::to_string(startup.wShowWindow) + "\n";
+  AppendTableNames(self, record);
+  record += "end=1\n";
+
+  const std::wstring final =
+      self + L".record-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+  const std::wstring temporary = final + L".tmp";
+  const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()),
+                              &written, nullptr);
+  ::CloseHandle(file);
+  if (!ok || !::MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return 3;
+  }
+
+  const std::wstring hold = self + L".hold";
+  for (int i = 0; i < 1200 && ::GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+    ::Sleep(100);
+  }
+  return 0;
+}
