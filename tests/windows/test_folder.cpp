@@ -1,0 +1,157 @@
+#include "windows/test_folder.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_services.h"
+
+namespace testing_win {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                        size, nullptr, nullptr);
+  return out;
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(platform::ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void MakeFolders(const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L'\\');
+  if (cut != std::wstring::npos && cut > 2) {
+    const std::wstring parent = path.substr(0, cut);
+    if (!Exists(parent)) MakeFolders(parent);
+  }
+  if (!::CreateDirectoryW(platform::ApiPath(path).c_str(), nullptr) &&
+      ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    throw std::runtime_error("CreateDirectoryW failed: " + Utf8(path));
+  }
+}
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(path + L"\\*").c_str(), &data));
+  if (find) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = platform::ApiPath(path + L"\\" + name);
+      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path + L"\\" + name);
+      } else {
+        ::DeleteFileW(child.c_str());
+      }
+    } while (::FindNextFileW(find.get(), &data));
+  }
+  find.reset();
+  ::RemoveDirectoryW(platform::ApiPath(path).c_str());
+}
+
+std::set<std::wstring> TreeOf(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    names.insert(name);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      for (const std::wstring& inner : TreeOf(folder + L"\\" + name)) {
+        names.insert(name + L"\\" + inner);
+      }
+    }
+  } while (::FindNextFileW(find.get(), &data));
+  return names;
+}
+
+TestFolder::TestFolder(const std::wstring& leaf) {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0) throw std::runtime_error("GetTempPathW failed");
+  static unsigned counter = 0;
+  path_ = std::wstring(temp, length) + L"vbc" + std::to_wstring(::GetCurrentProcessId()) +
+          L"-" + std::to_wstring(++counter);
+  MakeFolders(path_);
+  path_ += L"\\" + leaf;
+  MakeFolders(path_);
+}
+
+TestFolder::~TestFolder() { RemoveTree(path_.substr(0, path_.find_last_of(L'\\'))); }
+
+std::wstring TestFolder::Write(const std::wstring& relative, const std::string& content) const {
+  const std::wstring file = *this / relative;
+  MakeFolders(file.substr(0, file.find_last_of(L'\\')));
+  platform::UniqueFileHandle handle(::CreateFileW(platform::ApiPath(file).c_str(), GENERIC_WRITE, 0,
+                                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                  nullptr));
+  if (!handle) throw std::runtime_error("CreateFileW failed: " + Utf8(file));
+  DWORD written = 0;
+  if (!::WriteFile(handle.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr)) {
+    throw std::runtime_error("WriteFile failed");
+  }
+  return file;
+}
+
+std::wstring TestFolder::MakeFolder(const std::wstring& relative) const {
+  MakeFolders(*this / relative);
+  return *this / relative;
+}
+
+std::set<std::wstring> TestFolder::Tree() const { return TreeOf(path_); }
+
+std::wstring TestProgramFolder() {
+  const std::wstring self = platform::ModuleFileName(nullptr);
+  return self.substr(0, self.find_last_of(L'\\'));
+}
+
+void InstallStandInCompiler(const std::wstring& destination) {
+  MakeFolders(destination.substr(0, destination.find_last_of(L'\\')));
+  const std::wstring source = TestProgramFolder() + L"\\stand_in_compiler.exe";
+  if (!::CopyFileW(source.c_str(), platform::ApiPath(destination).c_str(), FALSE)) {
+    throw std::runtime_error("cannot copy the stand-in compiler to " + Utf8(destination));
+  }
+}
+
+std::vector<Record> ReadRecords(const std::wstring& compiler) {
+  std::vector<Record> records;
+  const std::wstring folder = compiler.substr(0, compiler.find_last_of(L'\\'));
+  const std::wstring prefix = compiler.substr(folder.size() + 1) + L".record-";
+  for (const std::wstring& name : TreeOf(folder)) {
+    if (name.rfind(prefix, 0) != 0 || name.size() < 4 ||
+        name.compare(name.size() - 4, 4, L".txt") != 0) {
+      continue;
+    }
+    std::ifstream in(platform::ApiPath(folder + L"\\" + name).c_str(), std::ios::binary);
+    Record record;
+    std::string line;
+    while (std::getline(in, line)) {
+      const std::size_t eq = line.find('=');
+      if (eq != std::string::npos) record[line.substr(0, eq)].push_back(line.substr(eq + 1));
+    }
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+std::vector<Record> WaitForRecords(const std::wstring& compiler, std::size_t count) {
+  // The commands never wait for the compiler, so the test does: at most
+  // thirty seconds, which only a hung machine reaches.
+  for (int i = 0; i < 600; ++i) {
+    std::vector<Record> records = ReadRecords(compiler);
+    if (records.size() >= count) return records;
+    ::Sleep(50);
+  }
+  return ReadRecords(compiler);
+}
+
+}  // namespace testing_win

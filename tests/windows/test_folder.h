@@ -1,0 +1,56 @@
+// Temporary folders and stand-in compiler records for the Windows tests.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace testing_win {
+
+// A fresh folder under the temporary folder, removed with all it holds.
+class TestFolder {
+ public:
+  // `leaf` names the folder; spaces and any other characters are welcome.
+  explicit TestFolder(const std::wstring& leaf = L"t");
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
+  ~TestFolder();
+
+  const std::wstring& Path() const { return path_; }
+  std::wstring operator/(const std::wstring& relative) const {
+    return path_ + L"\\" + relative;
+  }
+
+  // Writes a file (making its folders), returns its full path.
+  std::wstring Write(const std::wstring& relative, const std::string& content = "x") const;
+  std::wstring MakeFolder(const std::wstring& relative) const;
+  // Every name below the folder, relative, with backslashes.
+  std::set<std::wstring> Tree() const;
+
+ private:
+  std::wstring path_;
+};
+
+bool Exists(const std::wstring& path);
+void MakeFolders(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+std::set<std::wstring> TreeOf(const std::wstring& folder);
+
+// The folder of the running test program (where the stand-in compiler is).
+std::wstring TestProgramFolder();
+// Copies the stand-in compiler to `destination`.
+void InstallStandInCompiler(const std::wstring& destination);
+
+// One record of the stand-in compiler: its keys, each with its values.
+using Record = std::map<std::string, std::vector<std::string>>;
+// Waits (bounded) until `count` records lie beside `compiler`, and reads them.
+std::vector<Record> WaitForRecords(const std::wstring& compiler, std::size_t count);
+// The records beside `compiler` now, without waiting.
+std::vector<Record> ReadRecords(const std::wstring& compiler);
+
+std::string Utf8(const std::wstring& text);
+
+}  // namespace testing_win

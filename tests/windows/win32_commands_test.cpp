@@ -1,0 +1,141 @@
+// The commands on a temporary host installation with the stand-in compiler:
+// what the compiler is started with, and when.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/system_platform.h"
+#include "tables/system_error.h"
+#include "tables/table_commands.h"
+#include "windows/test_folder.h"
+
+namespace {
+
+using testing_win::Record;
+using testing_win::TestFolder;
+using testing_win::Utf8;
+
+class HostPlatform final : public platform::SystemPlatform {
+ public:
+  explicit HostPlatform(std::wstring host) : host_(std::move(host)) {}
+  std::wstring ApplicationFolder() override { return host_; }
+
+ private:
+  std::wstring host_;
+};
+
+struct Host {
+  explicit Host(const std::wstring& name = L"host") : folder(name) {
+    folder.Write(L"scripts\\table\\a.bin");
+    folder.Write(L"scripts\\table\\B.BIN");
+    folder.Write(L"scripts\\table\\keep.txt");
+  }
+  std::wstring Compiler() const { return folder / L"req\\compile.exe"; }
+  TestFolder folder;
+};
+
+std::wstring CurrentFolder() {
+  wchar_t buffer[MAX_PATH * 4];
+  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH * 4, buffer);
+  return std::wstring(buffer, length);
+}
+
+TEST(Win32Commands, CompileBinsStartsExactlyTheCompilerAfterTheSweep) {
+  Host host;
+  testing_win::InstallStandInCompiler(host.Compiler());
+  HostPlatform platform(host.folder.Path());
+  tables::CompileBins(platform);
+
+  const std::vector<Record> records = testing_win::WaitForRecords(host.Compiler(), 1);
+  ASSERT_EQ(records.size(), 1u);
+  const Record& r = records[0];
+  const std::string compiler = Utf8(host.Compiler());
+  EXPECT_EQ(r.at("argv"), (std::vector<std::string>{compiler, "table_bin", "startgame"}));
+  EXPECT_EQ(r.at("command_line")[0], "\"" + compiler + "\" table_bin startgame");
+  EXPECT_EQ(r.at("show_window")[0], "2");
+  EXPECT_NE(std::stoul(r.at("startup_flags")[0]) & STARTF_USESHOWWINDOW, 0u);
+  // The tool's own working folder is passed on unchanged.
+  EXPECT_EQ(r.at("cwd")[0], Utf8(CurrentFolder()));
+  // The sweep had finished when the compiler started.
+  EXPECT_EQ(r.at("table"), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(Win32Commands, DeleteBinsSweepsAndStartsNothing) {
+  Host host;
+  testing_win::InstallStandInCompiler(host.Compiler());
+  HostPlatform platform(host.folder.Path());
+  tables::DeleteBins(platform);
+  EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"), std::set<std::wstring>{L"keep.txt"});
+  ::Sleep(300);  // a wrongly started compiler would have written by now
+  EXPECT_TRUE(testing_win::ReadRecords(host.Compiler()).empty());
+}
+
+TEST(Win32Commands, CompileBinsTwiceStartsTwoCompilers) {
+  Host host;
+  testing_win::InstallStandInCompiler(host.Compiler());
+  HostPlatform platform(host.folder.Path());
+  tables::CompileBins(platform);
+  host.folder.Write(L"scripts\\table\\new.bin");
+  tables::CompileBins(platform);
+  const std::vector<Record> records = testing_win::WaitForRecords(host.Compiler(), 2);
+  ASSERT_EQ(records.size(), 2u);
+  for (const Record& r : records) EXPECT_EQ(r.at("table"), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(Win32Commands, CompilerStartsEvenWithoutATableFolder) {
+  TestFolder host;
+  testing_win::InstallStandInCompiler(host / L"req\\compile.exe");
+  HostPlatform platform(host.Path());
+  tables::CompileBins(platform);
+  EXPECT_EQ(testing_win::WaitForRecords(host / L"req\\compile.exe", 1).size(), 1u);
+}
+
+TEST(Win32Commands, MissingCompilerIsAnErrorAfterTheSweepRan) {
+  Host host;
+  HostPlatform platform(host.folder.Path());
+  try {
+    tables::CompileBins(platform);
+    FAIL() << "reported success";
+  } catch (const tables::SystemError& error) {
+    EXPECT_TRUE(error.Number() == ERROR_FILE_NOT_FOUND || error.Number() == ERROR_PATH_NOT_FOUND)
+        << error.Number();
+    EXPECT_FALSE(error.Description().empty());
+  }
+  EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"), std::set<std::wstring>{L"keep.txt"});
+}
+
+TEST(Win32Commands, FolderWithSpacesNeverRunsAProgramPlantedInItsParent) {
+  // "...\my host\req\compile.exe" unquoted would first try "...\my.exe".
+  Host host(L"my host");
+  testing_win::InstallStandInCompiler(host.Compiler());
+  const std::wstring parent = host.folder.Path().substr(0, host.folder.Path().find_last_of(L'\\'));
+  const std::wstring trap = parent + L"\\my.exe";
+  testing_win::InstallStandInCompiler(trap);
+  HostPlatform platform(host.folder.Path());
+  tables::CompileBins(platform);
+
+  const std::vector<Record> records = testing_win::WaitForRecords(host.Compiler(), 1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].at("argv"),
+            (std::vector<std::string>{Utf8(host.Compiler()), "table_bin", "startgame"}));
+  EXPECT_TRUE(testing_win::ReadRecords(trap).empty()) << "the planted program ran";
+}
+
+TEST(Win32Commands, NonAsciiApplicationFolder) {
+  Host host(L"\u00C9diteur \u0421\u0431\u043E\u0440\u043A\u0430 \u6E38\u620F");
+  testing_win::InstallStandInCompiler(host.Compiler());
+  HostPlatform platform(host.folder.Path());
+  tables::CompileBins(platform);
+  const std::vector<Record> records = testing_win::WaitForRecords(host.Compiler(), 1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].at("argv")[0], Utf8(host.Compiler()));
+  EXPECT_EQ(records[0].at("table"), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(Win32Commands, ApplicationFolderIsTheFolderOfTheRunningProgram) {
+  platform::SystemPlatform system;
+  EXPECT_EQ(system.ApplicationFolder(), testing_win::TestProgramFolder());
+  EXPECT_TRUE(testing_win::Exists(system.ApplicationFolder() + L"\\stand_in_compiler.exe"));
+}
+
+}  // namespace
