@@ -1,6 +1,7 @@
 // Windows services for the table commands: wide strings and W functions
 // throughout, and no 260-character limit anywhere.
 #include <windows.h>
+#include <winternl.h>
 
 #include <memory>
 #include <string>
@@ -36,19 +37,31 @@ bool EndsWithSeparator(const std::wstring& path) noexcept {
   return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
 }
 
-// The path Windows resolves an open handle to, links followed.
-std::wstring FinalPathOf(HANDLE handle) {
-  std::wstring buffer(MAX_PATH, L'\0');
+// The name the system holds for an open file, links followed. Asked of the
+// kernel directly: GetFinalPathNameByHandleW gives up on long paths on some
+// systems.
+std::wstring ResolvedNameOf(HANDLE handle) {
+  constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+  constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+  constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023L);
+  constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
+  // ULONGLONG elements keep the buffer aligned for the structure in it.
+  std::vector<ULONGLONG> buffer(128);
   for (;;) {
-    const DWORD length = ::GetFinalPathNameByHandleW(
-        handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) ThrowLastError();
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
+    const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
+    ULONG needed = 0;
+    const NTSTATUS status =
+        ::NtQueryObject(handle, kObjectNameInformation, buffer.data(), size, &needed);
+    if (status == kInfoLengthMismatch || status == kBufferOverflow ||
+        status == kBufferTooSmall) {
+      const ULONG grown = needed > size ? needed : size * 2;
+      buffer.resize((grown + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG));
+      continue;
     }
-    buffer.resize(length);  // holds the size needed, with the terminator
+    if (status < 0) ThrowWin32Error(::RtlNtStatusToDosError(status));
+    // OBJECT_NAME_INFORMATION holds just this string.
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+    return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
   }
 }
 
@@ -101,7 +114,7 @@ class Win32FileWalk final : public tables::FileWalk {
       // them). Deleting such an entry would delete what it points to, so it
       // is deleted only if it resolves to itself. A marked link is safe:
       // DeleteFileW removes the link, never its target.
-      const std::wstring resolved = FinalPathOf(OpenWithoutFollowing(apiPath).get());
+      const std::wstring resolved = ResolvedNameOf(OpenWithoutFollowing(apiPath).get());
       if (!SamePath(resolved, ResolvedFolder() + data_.cFileName)) {
         ThrowWin32Error(ERROR_CANT_ACCESS_FILE);
       }
@@ -113,7 +126,7 @@ class Win32FileWalk final : public tables::FileWalk {
   // The folder's own resolved path with a trailing backslash, asked once.
   const std::wstring& ResolvedFolder() {
     if (resolvedFolder_.empty()) {
-      std::wstring resolved = FinalPathOf(OpenWithoutFollowing(ApiPath(folder_)).get());
+      std::wstring resolved = ResolvedNameOf(OpenWithoutFollowing(ApiPath(folder_)).get());
       if (!EndsWithSeparator(resolved)) resolved += L'\\';
       resolvedFolder_ = std::move(resolved);
     }
