@@ -1,0 +1,277 @@
+#include "ui/form1.h"
+
+#include <exception>
+#include <utility>
+
+#include "tables/system_error.h"
+#include "ui/res/resource.h"
+
+namespace ui {
+namespace {
+
+// A fixed single border: a caption with the system menu and its close
+// button, but no sizing frame and no minimise or maximise box.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = 0;
+
+// The layout, in twips so that it scales with the DPI.
+constexpr int kClientWidthTwips = 4560;
+constexpr int kClientHeightTwips = 1440;
+constexpr TwipRect kLabel1Twips{1320, 960, 4455, 375};  // runs past the right edge
+constexpr TwipRect kCommand1Twips{120, 480, 4215, 375};
+constexpr TwipRect kCommand2Twips{120, 120, 4215, 375};
+
+constexpr wchar_t kCredit[] = L"Made by the Varnholt tools team";
+
+// Shows the wait cursor for as long as it lives. A command holds the UI
+// thread, so no WM_SETCURSOR can put the arrow back before it ends.
+class WaitCursor {
+ public:
+  WaitCursor() noexcept : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { ::SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+// Text from a narrow what() message, in the system's code page.
+std::wstring Widen(const char* text) {
+  const int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (size <= 1) return {};
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  if (::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size) != size) return {};
+  wide.resize(static_cast<std::size_t>(size - 1));
+  return wide;
+}
+
+}  // namespace
+
+std::wstring FailureText(const std::wstring& command, unsigned long number,
+                         const std::wstring& description) {
+  std::wstring text = command + L" did not finish.\n\nError " + std::to_wstring(number);
+  text += description.empty() ? L"." : L": " + description;
+  return text;
+}
+
+Form1::Form1(HINSTANCE instance, tables::TablePlatform& platform) noexcept
+    : instance_(instance), platform_(platform) {}
+
+Form1::~Form1() {
+  // Normally the user has closed the window long before; this covers a
+  // window whose owner goes away first.
+  if (window_ != nullptr) ::DestroyWindow(window_);
+}
+
+bool Form1::Create() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &Form1::WindowProc;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(IDI_APP));
+  windowClass.hIconSm = static_cast<HICON>(::LoadImageW(
+      instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+      ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  // The face colour of dialogs, which the label's background matches.
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  windowClass.lpszClassName = kClassName;
+  if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return false;
+  }
+  // Windows picks the position. The size depends on the DPI of the monitor
+  // the window lands on, which is known only once it exists: WM_CREATE sets it.
+  return ::CreateWindowExW(kExStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_,
+                           this) != nullptr;
+}
+
+bool Form1::HandleDialogKey(MSG& message) noexcept {
+  return window_ != nullptr && ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Form1* self = nullptr;
+  if (message == WM_NCCREATE) {
+    // The object comes with the creation parameters; keeping it with the
+    // window lets every later message find it.
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    self = static_cast<Form1*>(create->lpCreateParams);
+    self->window_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Form1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  }
+  // A few messages (WM_GETMINMAXINFO) come before WM_NCCREATE.
+  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+
+  const LRESULT result = self->HandleMessage(message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    // The window is gone; the object may outlive it but must not reach it.
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+  }
+  return result;
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam));
+      break;  // the default gives the window the focus, and WM_SETFOCUS passes it on
+    case WM_SETFOCUS:
+      OnSetFocus();
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_SETTINGCHANGE:
+      OnSettingChange(static_cast<UINT>(wParam));
+      break;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+bool Form1::OnCreate() {
+  dpi_ = WindowDpi(window_);
+  // Creation order is tab order: the label (never focused), then
+  // Command1, then Command2.
+  label1_ = CreateControl(L"STATIC", kCredit, SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLabel1Id);
+  command1_ = CreateControl(L"BUTTON", L"Compile Bins", WS_TABSTOP | BS_PUSHBUTTON, kCommand1Id);
+  command2_ = CreateControl(L"BUTTON", L"Delete Bins", WS_TABSTOP | BS_PUSHBUTTON, kCommand2Id);
+  if (label1_ == nullptr || command1_ == nullptr || command2_ == nullptr) return false;
+  focus_ = command1_;
+
+  UseFont(dpi_);
+  LayOutControls(dpi_);
+  const SIZE size = WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi_),
+                                        TwipsToPixels(kClientHeightTwips, dpi_), kStyle,
+                                        kExStyle, dpi_);
+  return ::SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
+                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
+
+void Form1::OnCommand(int id, int code) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case kCommand1Id:
+      Run(L"Compile Bins", &tables::CompileBins);
+      break;
+    case kCommand2Id:
+      Run(L"Delete Bins", &tables::DeleteBins);
+      break;
+    case IDOK: {
+      // Enter. As in any dialog, it presses the button that has the focus;
+      // there is no default button that it would press otherwise.
+      const HWND focus = ::GetFocus();
+      if (focus == command1_ || focus == command2_) OnCommand(::GetDlgCtrlID(focus), BN_CLICKED);
+      break;
+    }
+    default:
+      break;  // Esc (IDCANCEL) does nothing: there is no cancel button
+  }
+}
+
+void Form1::OnActivate(int state) {
+  // Windows does not remember a plain window's focused control; this does,
+  // so that switching away and back keeps the focus where the user left it.
+  if (state == WA_INACTIVE) {
+    const HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(window_, focus)) focus_ = focus;
+  }
+}
+
+void Form1::OnSetFocus() {
+  if (focus_ != nullptr) ::SetFocus(focus_);
+}
+
+void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  // The window moved to a monitor with another DPI (or the user changed the
+  // scale): take the size Windows suggests, which keeps the client area at
+  // the same twips, and scale the font and controls with it.
+  dpi_ = dpi;
+  UseFont(dpi_);
+  LayOutControls(dpi_);
+  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::OnSettingChange(UINT action) {
+  // The user picked another message font.
+  if (action == SPI_SETNONCLIENTMETRICS) UseFont(dpi_);
+}
+
+void Form1::OnDestroy() {
+  // The window is the program: closing it ends the message loop. A compiler
+  // that a command started runs on; nothing here tracks it.
+  ::PostQuitMessage(0);
+}
+
+HWND Form1::CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int id) {
+  // The buttons overlap by one pixel; clipping siblings keeps that row clean.
+  return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0,
+                           0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           instance_, nullptr);
+}
+
+void Form1::UseFont(UINT dpi) {
+  UniqueFont font = MessageFont(dpi);
+  // Without a new font the controls keep the one they have.
+  if (!font) return;
+  for (const HWND control : {label1_, command1_, command2_}) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  }
+  // The old font goes only now that no control uses it.
+  font_ = std::move(font);
+}
+
+void Form1::LayOutControls(UINT dpi) {
+  const struct {
+    HWND control;
+    TwipRect twips;
+  } layout[] = {{label1_, kLabel1Twips}, {command1_, kCommand1Twips}, {command2_, kCommand2Twips}};
+  for (const auto& item : layout) {
+    const RECT rect = PixelRect(item.twips, dpi);
+    ::SetWindowPos(item.control, nullptr, rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void Form1::Run(const wchar_t* name, void (*command)(tables::TablePlatform&)) {
+  std::wstring failure;
+  {
+    // The command runs here on the UI thread; the window takes no input
+    // until it returns, and the cursor says so.
+    const WaitCursor wait;
+    try {
+      command(platform_);
+    } catch (const tables::SystemError& error) {
+      failure = FailureText(name, error.Number(), error.Description());
+    } catch (const std::exception& error) {
+      failure = std::wstring(name) + L" did not finish.\n\n" + Widen(error.what());
+    } catch (...) {
+      // Nothing may unwind into Windows' code that called the window.
+      failure = std::wstring(name) + L" did not finish.";
+    }
+  }
+  // A failure ends the command, not the program: the user reads why and
+  // the window stays open for the next try.
+  if (!failure.empty()) ShowFailure(failure);
+}
+
+void Form1::ShowFailure(const std::wstring& text) {
+  ::MessageBoxW(window_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace ui

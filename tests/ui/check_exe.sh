@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Checks the built program as Windows will load it: a 32-bit x86 GUI
+# program that needs no DLL beyond Windows' own, with ASLR and DEP, and
+# with its manifest, icon and version embedded.
+#   check_exe.sh PATH/VarnholtBinCompiler.exe [objdump]
+set -euo pipefail
+exe=$1
+objdump=${2:-i686-w64-mingw32-objdump}
+status=0
+fail() { echo "FAIL: $*" >&2; status=1; }
+
+headers=$("$objdump" -p "$exe")
+grep -q 'file format pei-i386$' <<<"$headers" || fail "not a 32-bit x86 PE file"
+grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a Windows GUI program"
+
+# Windows' own DLLs only: anything else (libgcc_s, libstdc++, libwinpthread)
+# would have to be shipped beside the exe.
+system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll ntdll.dll advapi32.dll
+  shell32.dll ole32.dll oleaut32.dll uxtheme.dll shlwapi.dll version.dll "
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
+[ -n "$dlls" ] || fail "no imports found"
+for dll in $dlls; do
+  [[ $system_dlls == *" $dll "* ]] || fail "imports $dll, which is not a Windows system DLL"
+done
+
+characteristics=$(sed -n '/^DllCharacteristics/,/^[A-Z]/p' <<<"$headers")
+grep -q 'DYNAMIC_BASE' <<<"$characteristics" || fail "no DYNAMIC_BASE (ASLR)"
+grep -q 'NX_COMPAT' <<<"$characteristics" || fail "no NX_COMPAT (DEP)"
+grep -q 'Base Relocation Directory \[\.reloc\]' <<<"$headers" || fail "no relocations, so no ASLR"
+
+# Resource types at the top of the resource tree: 24 manifest, 14 icon
+# group, 16 version.
+types=$(grep -E '^[0-9a-f]+   Entry: ID: 0x' <<<"$headers" | sed -E 's/.*ID: 0x0*([0-9a-f]+),.*/\1/' || true)
+for type in 18:manifest e:icon 10:version; do
+  grep -qx "${type%%:*}" <<<"$types" || fail "no ${type#*:} resource"
+done
+text=$(strings -n 8 "$exe")
+for needle in 'Microsoft.Windows.Common-Controls' 'PerMonitorV2' '<longPathAware' 'asInvoker' \
+              '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+  grep -qF -- "$needle" <<<"$text" || fail "the manifest lacks $needle"
+done
+
+[ $status -eq 0 ] && echo "ok: $exe"
+exit $status

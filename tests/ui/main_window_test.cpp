@@ -1,0 +1,556 @@
+// The real VarnholtBinCompiler.exe, driven from outside as a user would: it
+// is copied into a temporary host installation, started, found by its
+// title, and worked with real mouse and keyboard input.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <set>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+#include "windows/test_folder.h"
+
+// RECT lives in the global namespace, so its comparison and printing for
+// GoogleTest do too.
+static bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+static std::ostream& operator<<(std::ostream& out, const RECT& r) {
+  return out << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
+
+namespace {
+
+using platform::UniqueFileHandle;
+using platform::UniqueKernelHandle;
+using testing_win::Record;
+using testing_win::TestFolder;
+using testing_win::Utf8;
+
+constexpr wchar_t kTitle[] = L"Varnholt Bin Compiler";
+// Long enough that only a hung machine reaches it; no test relies on speed.
+constexpr DWORD kPatienceMs = 30000;
+
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = kPatienceMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (::GetTickCount64() >= end) return false;
+    ::Sleep(20);
+  }
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  const int length = ::GetClassNameW(window, name, 256);
+  return std::wstring(name, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  const int length = ::GetWindowTextW(window, text, 1024);
+  return std::wstring(text, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
+struct TopLevelSearch {
+  DWORD process;
+  const wchar_t* className;
+  const wchar_t* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<TopLevelSearch*>(data);
+  if (ProcessOf(window) != search.process || !::IsWindowVisible(window)) return TRUE;
+  if (search.className != nullptr && ClassOf(window) != search.className) return TRUE;
+  if (TextOf(window) != search.title) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+// A visible top-level window of `process` with this class (or any) and title.
+HWND FindTopLevel(DWORD process, const wchar_t* className, const wchar_t* title) {
+  TopLevelSearch search{process, className, title, nullptr};
+  ::EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The window's children in Z order, which is the order of creation here.
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+// A child's rectangle in its parent's client coordinates.
+RECT PlaceOf(HWND child) {
+  RECT rect{};
+  ::GetWindowRect(child, &rect);
+  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void SendInputs(std::vector<INPUT> inputs) {
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+            inputs.size());
+}
+
+INPUT Key(WORD key, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+void Press(WORD key) { SendInputs({Key(key, false), Key(key, true)}); }
+
+void PressShifted(WORD key) {
+  SendInputs({Key(VK_SHIFT, false), Key(key, false), Key(key, true), Key(VK_SHIFT, true)});
+}
+
+// A left click in the middle of a control, with the real mouse. The
+// position rides with each event too: a pointer motion still on its way
+// from the display could otherwise move the cursor between the warp and
+// the click.
+void Click(HWND control) {
+  RECT rect{};
+  ASSERT_TRUE(::GetWindowRect(control, &rect));
+  const int x = (rect.left + rect.right) / 2;
+  const int y = (rect.top + rect.bottom) / 2;
+  ASSERT_TRUE(::SetCursorPos(x, y));
+  const int width = ::GetSystemMetrics(SM_CXSCREEN);
+  const int height = ::GetSystemMetrics(SM_CYSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  // 0..65535 across the screen, rounded up so that it maps back to (x, y).
+  input.mi.dx = (x * 65536 + width - 1) / width;
+  input.mi.dy = (y * 65536 + height - 1) / height;
+  std::vector<INPUT> inputs;
+  for (const DWORD button : {DWORD{0}, DWORD{MOUSEEVENTF_LEFTDOWN}, DWORD{MOUSEEVENTF_LEFTUP}}) {
+    input.mi.dwFlags = button | DWORD{MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE};
+    inputs.push_back(input);
+  }
+  SendInputs(inputs);
+}
+
+// Returns once the window's thread has handled everything sent before: a
+// command running on that thread holds this up until it ends.
+void WaitForIdle(HWND window) {
+  DWORD_PTR result = 0;
+  ASSERT_NE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &result), 0)
+      << "the window stopped answering";
+}
+
+// Running processes of the program at `image`, each with a handle that
+// keeps its id from being given to another. Ids are matched by program
+// path, not by parent: Wine hands out ids again soon, so a parent id alone
+// may name a program that has ended.
+std::vector<UniqueKernelHandle> ProcessesOf(const std::wstring& image) {
+  std::vector<UniqueKernelHandle> found;
+  const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return found;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    UniqueKernelHandle process(::OpenProcess(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (!process || ::WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD length = MAX_PATH * 4;
+    if (!::QueryFullProcessImageNameW(process.get(), 0, path, &length)) continue;
+    if (::CompareStringOrdinal(path, static_cast<int>(length), image.c_str(),
+                               static_cast<int>(image.size()), TRUE) == CSTR_EQUAL) {
+      found.push_back(std::move(process));
+    }
+  }
+  return found;
+}
+
+// The system's text for an error number, without the line break at its end.
+std::wstring SystemText(DWORD number) {
+  wchar_t text[512] = {};
+  DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, number, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r')) --length;
+  return std::wstring(text, length);
+}
+
+// Wine's ntdll has this export; Windows' has not.
+bool RunningUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Sets the display's DPI for programs started while it lives (Wine reads it
+// as each program starts), and puts the old setting back.
+class ScopedDpi {
+ public:
+  explicit ScopedDpi(DWORD dpi) {
+    DWORD size = sizeof old_;
+    had_ = ::RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr, &old_,
+                          &size) == ERROR_SUCCESS;
+    set_ = ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &dpi, sizeof dpi) ==
+           ERROR_SUCCESS;
+  }
+  ~ScopedDpi() {
+    if (had_) {
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &old_, sizeof old_);
+    } else {
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
+    }
+  }
+  ScopedDpi(const ScopedDpi&) = delete;
+  ScopedDpi& operator=(const ScopedDpi&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+  static constexpr const wchar_t* kValue = L"LogPixels";
+  DWORD old_ = 0;
+  bool had_ = false;
+  bool set_ = false;
+};
+
+std::set<std::string> Set(const std::vector<std::string>& values) {
+  return std::set<std::string>(values.begin(), values.end());
+}
+
+// A host installation with the tool in its top folder, and the tool running.
+class MainWindow : public ::testing::Test {
+ protected:
+  MainWindow() : host_(L"my host") {
+    host_.Write(L"scripts\\table\\a.bin");
+    host_.Write(L"scripts\\table\\B.BIN");
+    host_.Write(L"scripts\\table\\cabin");
+    host_.Write(L"scripts\\table\\keep.txt");
+    host_.Write(L"scripts\\table\\e.bin.bak");
+    host_.Write(L"scripts\\table\\sub\\f.bin");
+    host_.MakeFolder(L"req");
+    const std::wstring tool = testing_win::TestProgramFolder() + L"\\VarnholtBinCompiler.exe";
+    if (!::CopyFileW(tool.c_str(), Exe().c_str(), FALSE)) {
+      ADD_FAILURE() << "cannot copy " << Utf8(tool);
+    }
+  }
+
+  ~MainWindow() override {
+    // A failed test may leave the tool or a held compiler behind.
+    if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+      if (::WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process_.get(), 99);
+        ::WaitForSingleObject(process_.get(), 5000);
+      }
+    }
+    ::DeleteFileW(Hold().c_str());
+    for (const UniqueKernelHandle& compiler : compilers_) {
+      ::WaitForSingleObject(compiler.get(), kPatienceMs);
+    }
+  }
+
+  std::wstring Exe() const { return host_ / L"VarnholtBinCompiler.exe"; }
+  std::wstring Compiler() const { return host_ / L"req\\compile.exe"; }
+  std::wstring Hold() const { return Compiler() + L".hold"; }
+  std::set<std::wstring> Table() const { return testing_win::TreeOf(host_ / L"scripts\\table"); }
+  std::set<std::wstring> SweptTable() const {
+    return {L"keep.txt", L"e.bin.bak", L"sub", L"sub\\f.bin"};
+  }
+
+  // Starts the tool from its folder, as a double click would, and waits for
+  // its window.
+  void Start() {
+    std::wstring commandLine = L"\"" + Exe() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 host_.Path().c_str(), &startup, &started))
+        << ::GetLastError();
+    process_.reset(started.hProcess);
+    ::CloseHandle(started.hThread);
+    processId_ = started.dwProcessId;
+    ASSERT_TRUE(WaitUntil([&] {
+      window_ = FindTopLevel(processId_, nullptr, kTitle);
+      return window_ != nullptr || ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+    }));
+    ASSERT_NE(window_, nullptr) << "the tool ended without showing its window";
+    const std::vector<HWND> children = ChildrenOf(window_);
+    ASSERT_EQ(children.size(), 3u);
+    label1_ = children[0];
+    command1_ = children[1];
+    command2_ = children[2];
+    ::SetForegroundWindow(window_);
+    WaitForIdle(window_);
+  }
+
+  bool Running() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+  // Keeps every compiler that the tool starts from now on running until the
+  // test releases it (or ends).
+  void HoldCompilers() const { host_.Write(L"req\\compile.exe.hold"); }
+
+  // The host's compilers that are running now; the test keeps a handle to
+  // each until it ends.
+  std::size_t RunningCompilers() {
+    std::vector<UniqueKernelHandle> found = ProcessesOf(Compiler());
+    const std::size_t count = found.size();
+    for (UniqueKernelHandle& process : found) compilers_.push_back(std::move(process));
+    return count;
+  }
+
+  TestFolder host_;
+  UniqueKernelHandle process_;
+  DWORD processId_ = 0;
+  HWND window_ = nullptr;
+  HWND label1_ = nullptr;
+  HWND command1_ = nullptr;
+  HWND command2_ = nullptr;
+  std::vector<UniqueKernelHandle> compilers_;
+};
+
+TEST_F(MainWindow, IsAFixedSizeWindowWithCloseButtonOnlyAndItsClientAreaInTwips) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(TextOf(window_), kTitle);
+  const auto style = static_cast<DWORD>(::GetWindowLongW(window_, GWL_STYLE));
+  EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+  EXPECT_TRUE(style & WS_SYSMENU) << "no close button";
+  EXPECT_FALSE(style & WS_THICKFRAME) << "resizable";
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & (WS_CHILD | WS_POPUP));
+  EXPECT_EQ(::GetMenu(window_), nullptr);
+
+  // 4560 x 1440 twips at 96 DPI.
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(window_, &client));
+  EXPECT_EQ(client.right - client.left, 304);
+  EXPECT_EQ(client.bottom - client.top, 96);
+}
+
+TEST_F(MainWindow, ControlsHaveTheirKindCaptionAndPlaceAndNoDefaultOrAccessKeys) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  struct Expected {
+    HWND control;
+    const wchar_t* className;
+    RECT place;  // the twip rectangles at 15 twips per pixel
+  } const expected[] = {
+      {label1_, L"Static", {88, 64, 88 + 297, 64 + 25}},
+      {command1_, L"Button", {8, 32, 8 + 281, 32 + 25}},
+      {command2_, L"Button", {8, 8, 8 + 281, 8 + 25}},
+  };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(Utf8(TextOf(e.control)));
+    EXPECT_EQ(ClassOf(e.control), e.className);
+    EXPECT_EQ(PlaceOf(e.control), e.place);
+    EXPECT_TRUE(::IsWindowVisible(e.control));
+  }
+  EXPECT_EQ(TextOf(command1_), L"Compile Bins");
+  EXPECT_EQ(TextOf(command2_), L"Delete Bins");
+
+  // The credit is one line of text that runs past the client area's right
+  // edge, where the window cuts it off.
+  const std::wstring credit = TextOf(label1_);
+  EXPECT_FALSE(credit.empty());
+  EXPECT_EQ(credit.find_first_of(L"\r\n"), std::wstring::npos);
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  EXPECT_GT(PlaceOf(label1_).right, client.right);
+  const auto labelStyle = static_cast<DWORD>(::GetWindowLongW(label1_, GWL_STYLE));
+  EXPECT_FALSE(labelStyle & WS_TABSTOP);
+
+  // Plain push buttons: no default button, and no access keys.
+  for (const HWND button : {command1_, command2_}) {
+    const auto buttonStyle = static_cast<DWORD>(::GetWindowLongW(button, GWL_STYLE));
+    EXPECT_EQ(buttonStyle & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));
+    EXPECT_TRUE(buttonStyle & WS_TABSTOP);
+    EXPECT_EQ(TextOf(button).find(L'&'), std::wstring::npos);
+    EXPECT_NE(::GetDlgCtrlID(button), IDOK);
+    EXPECT_NE(::GetDlgCtrlID(button), IDCANCEL);
+  }
+}
+
+TEST_F(MainWindow, ClientAreaAndControlsKeepTheirTwipsAtAnotherDpi) {
+  if (!RunningUnderWine()) GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
+  {
+    const ScopedDpi dpi(144);
+    ASSERT_TRUE(dpi.Set());
+    ASSERT_NO_FATAL_FAILURE(Start());
+  }
+  // 10 twips per pixel at 144 DPI; half pixels round up.
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(window_, &client));
+  EXPECT_EQ(client, (RECT{0, 0, 456, 144}));
+  EXPECT_EQ(PlaceOf(label1_), (RECT{132, 96, 132 + 446, 96 + 38}));
+  EXPECT_EQ(PlaceOf(command1_), (RECT{12, 48, 12 + 422, 48 + 38}));
+  EXPECT_EQ(PlaceOf(command2_), (RECT{12, 12, 12 + 422, 12 + 38}));
+}
+
+TEST_F(MainWindow, FocusStartsOnCompileBinsAndTabMovesBetweenTheButtons) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command1_; }))
+      << "focus at start: " << Utf8(TextOf(FocusOf(window_)));
+
+  const struct {
+    bool shift;
+    HWND then;
+  } steps[] = {{false, command2_}, {false, command1_}, {true, command2_}, {true, command1_}};
+  for (const auto& step : steps) {
+    step.shift ? PressShifted(VK_TAB) : Press(VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(window_) == step.then; }))
+        << (step.shift ? "Shift+Tab" : "Tab") << " left the focus on "
+        << Utf8(TextOf(FocusOf(window_)));
+  }
+}
+
+TEST_F(MainWindow, KeysPressOnlyTheFocusedButtonAndEscapePressesNothing) {
+  testing_win::InstallStandInCompiler(Compiler());
+  HoldCompilers();  // a wrongly started compiler stays to be seen
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command1_; }));
+  Press(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command2_; }));
+
+  // Esc is no cancel button. The Tab after it is handled after it, so once
+  // the focus has moved, Esc has done all it was going to do.
+  Press(VK_ESCAPE);
+  Press(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command1_; }));
+  WaitForIdle(window_);
+  EXPECT_EQ(Table().count(L"a.bin"), 1u) << "Esc ran a command";
+  EXPECT_TRUE(Running());
+
+  // Space presses "Delete Bins" when it has the focus.
+  PressShifted(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command2_; }));
+  Press(VK_SPACE);
+  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); })) << "Space did not press it";
+
+  // Enter does the same, as on any focused button.
+  host_.Write(L"scripts\\table\\new.bin");
+  Press(VK_RETURN);
+  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); })) << "Enter did not press it";
+
+  // Neither key reached "Compile Bins".
+  WaitForIdle(window_);
+  EXPECT_EQ(RunningCompilers(), 0u);
+  EXPECT_TRUE(testing_win::ReadRecords(Compiler()).empty());
+}
+
+TEST_F(MainWindow, DeleteBinsClickDeletesTheBinFilesAndStartsNothing) {
+  testing_win::InstallStandInCompiler(Compiler());
+  HoldCompilers();  // a wrongly started compiler stays to be seen
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Click(command2_));
+  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); }));
+  // The command has returned once the window answers again.
+  WaitForIdle(window_);
+  EXPECT_EQ(RunningCompilers(), 0u) << "Delete Bins started a program";
+  EXPECT_TRUE(testing_win::ReadRecords(Compiler()).empty());
+  EXPECT_TRUE(Running());
+}
+
+TEST_F(MainWindow, CompileBinsClickSweepsThenStartsTheCompilerMinimised) {
+  testing_win::InstallStandInCompiler(Compiler());
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Click(command1_));
+
+  const std::vector<Record> records = testing_win::WaitForRecords(Compiler(), 1);
+  ASSERT_EQ(records.size(), 1u);
+  const Record& record = records[0];
+  EXPECT_EQ(record.at("argv"),
+            (std::vector<std::string>{Utf8(Compiler()), "table_bin", "startgame"}));
+  EXPECT_EQ(record.at("show_window"), std::vector<std::string>{"2"});
+  // The compiler saw the table folder already swept.
+  EXPECT_EQ(Set(record.at("table")), (std::set<std::string>{"keep.txt", "e.bin.bak", "sub"}));
+  EXPECT_EQ(Table(), SweptTable());
+  WaitForIdle(window_);
+  EXPECT_EQ(testing_win::ReadRecords(Compiler()).size(), 1u) << "more than one compiler";
+  EXPECT_TRUE(Running());
+}
+
+TEST_F(MainWindow, MissingCompilerIsReportedInABoxAndTheWindowStaysUsable) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  // Posted, not sent: a sent click would wait for the box to close.
+  ASSERT_TRUE(::PostMessageW(command1_, BM_CLICK, 0, 0));
+
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    box = FindTopLevel(processId_, L"#32770", kTitle);
+    return box != nullptr || !Running();
+  }));
+  ASSERT_NE(box, nullptr) << "the tool ended instead of reporting";
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), window_) << "the box is not owned by the window";
+  const std::wstring text = TextOf(::GetDlgItem(box, 0xFFFF));
+  SCOPED_TRACE(Utf8(text));
+  // The number of the failure and the system's own text for it: "file not
+  // found" or "path not found", whichever the system reports.
+  const DWORD number = text.find(L"Error 3") != std::wstring::npos ? 3 : 2;
+  EXPECT_NE(text.find(L"Error " + std::to_wstring(number) + L": "), std::wstring::npos);
+  ASSERT_FALSE(SystemText(number).empty());
+  EXPECT_NE(text.find(SystemText(number)), std::wstring::npos);
+  // The sweep ran before the start failed.
+  EXPECT_EQ(Table(), SweptTable());
+
+  const HWND ok = ::GetDlgItem(box, IDOK);
+  ASSERT_NE(ok, nullptr);
+  ASSERT_TRUE(::PostMessageW(ok, BM_CLICK, 0, 0));
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+
+  // Still open, and still doing its work.
+  ASSERT_TRUE(Running()) << "the tool ended after the report";
+  EXPECT_TRUE(::IsWindowEnabled(window_));
+  host_.Write(L"scripts\\table\\again.bin");
+  ASSERT_NO_FATAL_FAILURE(Click(command2_));
+  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); }));
+  WaitForIdle(window_);
+  EXPECT_EQ(FindTopLevel(processId_, L"#32770", kTitle), nullptr) << "a second box";
+}
+
+TEST_F(MainWindow, ClosingEndsTheProgramAndLeavesAStartedCompilerRunning) {
+  testing_win::InstallStandInCompiler(Compiler());
+  HoldCompilers();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Click(command1_));
+  ASSERT_EQ(testing_win::WaitForRecords(Compiler(), 1).size(), 1u);
+  WaitForIdle(window_);
+  ASSERT_EQ(RunningCompilers(), 1u);
+
+  ASSERT_TRUE(::PostMessageW(window_, WM_CLOSE, 0, 0));
+  ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0)
+      << "the tool did not end";
+  DWORD exitCode = 99;
+  ASSERT_TRUE(::GetExitCodeProcess(process_.get(), &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(::WaitForSingleObject(compilers_.at(0).get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+      << "the compiler ended with the tool";
+
+  // Released, the compiler finishes on its own.
+  ASSERT_TRUE(::DeleteFileW(Hold().c_str()));
+  EXPECT_EQ(::WaitForSingleObject(compilers_.at(0).get(), kPatienceMs), WAIT_OBJECT_0);
+}
+
+}  // namespace
