@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Saves a picture of the program's window, as it opens on a sample host
-# installation, for people to look at. Runs inside scripts/wine-ctest's
-# Wine session (its prefix and display). With no window manager on the
-# display, the picture shows the client area only.
-#   screenshot.sh VarnholtBinCompiler.exe compile.exe OUTPUT.png
+# Saves a picture of the program's window, frame and caption included, as it
+# opens on a sample host installation, for people to look at. Runs inside
+# scripts/wine-ctest's Wine session (its prefix and display). The display
+# has no window manager, so the tool runs on a Wine virtual desktop, where
+# Wine draws the frame itself.
+#   screenshot.sh VarnholtBinCompiler.exe compile.exe open_then_close.exe OUTPUT.png
 set -euo pipefail
-exe=$1 compiler=$2 output=$3
+exe=$1 compiler=$2 helper=$3 output=$4
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${VBC_WINE_SESSION:-}" ] || [ -z "${DISPLAY:-}" ]; then
   echo "screenshot: run through scripts/wine-ctest (it provides the Wine prefix and display)" >&2
   exit 2
@@ -15,41 +16,36 @@ mkdir -p "$host/scripts/table" "$host/req" "$(dirname "$output")"
 touch "$host/scripts/table/"{items.bin,units.bin,readme.txt}
 cp "$exe" "$host/VarnholtBinCompiler.exe"
 cp "$compiler" "$host/req/compile.exe"
+cp "$helper" "$host/open_then_close.exe"
 
+# A desktop name of this run's own, so that no other window shares it.
+desktop=vbc-shot-$$
 cd "$host"
-WINEDEBUG=-all wine VarnholtBinCompiler.exe </dev/null >/dev/null 2>&1 &
-tool=$!
-trap 'kill "$tool" 2>/dev/null || true; wait "$tool" 2>/dev/null || true' EXIT
+WINEDEBUG=-all wine explorer "/desktop=$desktop,480x240" open_then_close.exe \
+  VarnholtBinCompiler.exe "Varnholt Bin Compiler" ready close </dev/null >/dev/null 2>&1 &
+runner=$!
+# Whatever happens, the tool is told to close and the runner waited for.
+trap 'touch "$host/close"; wait "$runner" 2>/dev/null || true' EXIT
 
-# The X geometry of this tool's window (not of one left by a test before),
-# e.g. "304x96+3+22", once it is mapped. Wine marks each window with the
-# process id of the program behind it.
-geometry=""
-for _ in $(seq 300); do
-  while read -r id rest; do
-    if xprop -id "$id" _NET_WM_PID 2>/dev/null | grep -qx "_NET_WM_PID(CARDINAL) = $tool"; then
-      geometry=$(sed -n 's/.* \([0-9]*x[0-9]*+-*[0-9]*+-*[0-9]*\) *+-*[0-9]*+-*[0-9]*$/\1/p' <<<"$rest")
-    fi
-  done < <(xwininfo -root -tree 2>/dev/null | grep '"Varnholt Bin Compiler": ' || true)
-  [ -n "$geometry" ] && break
+for _ in $(seq 600); do
+  [ -s ready ] && break
+  kill -0 "$runner" 2>/dev/null || break
   sleep 0.1
 done
-if [ -z "$geometry" ]; then
-  echo "screenshot: the window did not appear" >&2
-  exit 1
-fi
-size=${geometry%%+*}
-offset=${geometry#"$size"}
-echo "window at $geometry"
+[ -s ready ] || { echo "screenshot: the window did not appear" >&2; exit 1; }
+read -r left top width height <ready
+echo "window at ${width}x${height}+${left}+${top}"
+# Taller than the 96 pixel client area: the caption is there.
+[ "$height" -gt 96 ] || { echo "screenshot: the window has no caption" >&2; exit 1; }
 
-# Until the controls are drawn the area is one flat colour; wait for text.
-shot="$host/root.png"
-for _ in $(seq 300); do
-  import -window root -crop "$size$offset" +repage "$shot"
-  colours=$(convert "$shot" -format %k info:)
-  [ "$colours" -gt 16 ] && break
-  sleep 0.1
-done
-[ "$colours" -gt 16 ] || { echo "screenshot: the window stayed blank" >&2; exit 1; }
-cp "$shot" "$output"
-echo "saved $output ($size, $colours colours)"
+id=$(xwininfo -root -tree | sed -n "s/^ *\(0x[0-9a-f]*\) \"$desktop - Wine desktop\".*/\1/p" | head -n 1)
+[ -n "$id" ] || { echo "screenshot: no virtual desktop window" >&2; exit 1; }
+import -window "$id" -crop "${width}x${height}+${left}+${top}" +repage "$host/shot.png"
+colours=$(convert "$host/shot.png" -format %k info:)
+[ "$colours" -gt 16 ] || { echo "screenshot: the window is blank" >&2; exit 1; }
+cp "$host/shot.png" "$output"
+echo "saved $output (${width}x${height}, $colours colours)"
+
+touch close
+wait "$runner" || { echo "screenshot: the tool did not close" >&2; exit 1; }
+trap - EXIT

@@ -1,0 +1,87 @@
+// Starts a program, reports its window once it is up and drawn, and closes
+// that window when told; the screenshot step uses it to show the tool on a
+// Wine virtual desktop, where Wine draws the frame and caption itself.
+//
+//   open_then_close PROGRAM TITLE READY_FILE CLOSE_FILE
+//
+// READY_FILE receives "left top width height" of the window (screen
+// pixels). Once CLOSE_FILE exists, the window gets WM_CLOSE and the program
+// is waited for. Exit code 0 when the program ended after the close.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/unique_handle.h"
+
+namespace {
+
+constexpr DWORD kPatienceMs = 30000;
+
+struct Search {
+  DWORD process;
+  const wchar_t* title;
+  HWND found;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<Search*>(data);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  wchar_t title[256] = {};
+  ::GetWindowTextW(window, title, 256);
+  if (process != search.process || !::IsWindowVisible(window) ||
+      std::wstring(title) != search.title) {
+    return TRUE;
+  }
+  search.found = window;
+  return FALSE;
+}
+
+bool WriteFileText(const wchar_t* path, const std::string& text) {
+  const platform::UniqueFileHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr,
+                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                      nullptr));
+  DWORD written = 0;
+  return file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                             nullptr) &&
+         written == text.size();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 5) return 2;
+  std::wstring commandLine = L"\"" + std::wstring(argv[1]) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+    return 3;
+  }
+  const platform::UniqueKernelHandle process(started.hProcess);
+  const platform::UniqueKernelHandle thread(started.hThread);
+
+  Search search{started.dwProcessId, argv[2], nullptr};
+  for (DWORD waited = 0; search.found == nullptr && waited < kPatienceMs; waited += 50) {
+    ::EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) ::Sleep(50);
+  }
+  if (search.found == nullptr) return 4;
+  // Once the window's thread answers, its first painting is done.
+  DWORD_PTR answer = 0;
+  ::SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer);
+  RECT rect{};
+  ::GetWindowRect(search.found, &rect);
+  if (!WriteFileText(argv[3], std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+                                  std::to_string(rect.right - rect.left) + " " +
+                                  std::to_string(rect.bottom - rect.top) + "\n")) {
+    return 5;
+  }
+
+  for (int i = 0; i < 1200 && ::GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES; ++i) {
+    ::Sleep(100);
+  }
+  ::PostMessageW(search.found, WM_CLOSE, 0, 0);
+  return ::WaitForSingleObject(process.get(), kPatienceMs) == WAIT_OBJECT_0 ? 0 : 6;
+}
