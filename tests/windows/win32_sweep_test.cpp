@@ -73,7 +73,7 @@ TEST(Win32Sweep, FileHeldOpenWithoutShareDeleteStaysAndTheRestGo) {
   EXPECT_NE(AttributesOf(heldReadOnly) & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
-BOOL WINAPI AlwaysAccessDenied(LPCWSTR) {
+BOOL WINAPI AlwaysAccessDenied(HANDLE) {
   ::SetLastError(ERROR_ACCESS_DENIED);
   return FALSE;
 }
@@ -83,7 +83,7 @@ TEST(Win32ForceDelete, ReadOnlyFileThatStillCannotBeDeletedKeepsItsMark) {
   const std::wstring file = t.Write(L"stuck.bin");
   ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
   try {
-    platform::ForceDeleteFile(file, AlwaysAccessDenied);
+    platform::ForceDelete(platform::OpenForDeletion(file).get(), AlwaysAccessDenied);
     FAIL() << "reported success";
   } catch (const tables::SystemError& error) {
     EXPECT_EQ(error.Number(), DWORD{ERROR_ACCESS_DENIED});
@@ -95,7 +95,8 @@ TEST(Win32ForceDelete, WritableFileRefusedIsNotTouched) {
   TestFolder t;
   const std::wstring file = t.Write(L"plain.bin");
   ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_THROW(platform::ForceDeleteFile(file, AlwaysAccessDenied), tables::SystemError);
+  EXPECT_THROW(platform::ForceDelete(platform::OpenForDeletion(file).get(), AlwaysAccessDenied),
+               tables::SystemError);
   EXPECT_EQ(AttributesOf(file), DWORD{FILE_ATTRIBUTE_ARCHIVE});
 }
 
@@ -156,6 +157,16 @@ TEST(Win32Sweep, LinksAreNeverFollowed) {
     if (name.find(L'\\') == std::wstring::npos) top.insert(name);
   }
   EXPECT_EQ(top, expected);
+}
+
+TEST(Win32Sweep, TableFolderReachedThroughALinkIsSwept) {
+  TestFolder real;
+  real.Write(L"a.bin");
+  real.Write(L"keep.txt");
+  TestFolder host;
+  MakeLink(host / L"table", real.Path(), true);
+  Sweep(host / L"table\\");
+  EXPECT_EQ(real.Tree(), Names{L"keep.txt"});
 }
 
 TEST(Win32Sweep, MissingEmptyAndRepeatedRunsChangeNothingElse) {

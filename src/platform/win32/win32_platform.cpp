@@ -65,14 +65,13 @@ std::wstring ResolvedNameOf(HANDLE handle) {
   }
 }
 
-UniqueFileHandle OpenWithoutFollowing(const std::wstring& path) {
-  // Attribute access only, sharing everything: this open never stands in
-  // anyone's way, and it opens a link itself rather than its target.
+// Opens a folder for its name only. Links on the way, the folder's own
+// included, are followed, just as they are for the files opened inside it.
+UniqueFileHandle OpenFolderForName(const std::wstring& path) {
   UniqueFileHandle handle(::CreateFileW(
       path.c_str(), FILE_READ_ATTRIBUTES,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-      nullptr));
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) ThrowLastError();
   return handle;
 }
@@ -107,26 +106,25 @@ class Win32FileWalk final : public tables::FileWalk {
 
   void DeleteForce() override {
     path_.assign(folder_).append(data_.cFileName);
-    const std::wstring apiPath = ApiPath(path_);
+    const UniqueFileHandle file = OpenForDeletion(ApiPath(path_));
     if ((data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
       // An entry without the reparse mark may still be a link where the file
       // system does not show one (links made outside Windows, as Wine shows
       // them). Deleting such an entry would delete what it points to, so it
-      // is deleted only if it resolves to itself. A marked link is safe:
-      // DeleteFileW removes the link, never its target.
-      const std::wstring resolved = ResolvedNameOf(OpenWithoutFollowing(apiPath).get());
-      if (!SamePath(resolved, ResolvedFolder() + data_.cFileName)) {
+      // is deleted only if it resolves to itself. A marked link is safe: the
+      // handle is the link's own, and deleting it removes only the link.
+      if (!SamePath(ResolvedNameOf(file.get()), ResolvedFolder() + data_.cFileName)) {
         ThrowWin32Error(ERROR_CANT_ACCESS_FILE);
       }
     }
-    ForceDeleteFile(apiPath);
+    ForceDelete(file.get());
   }
 
  private:
   // The folder's own resolved path with a trailing backslash, asked once.
   const std::wstring& ResolvedFolder() {
     if (resolvedFolder_.empty()) {
-      std::wstring resolved = ResolvedNameOf(OpenWithoutFollowing(ApiPath(folder_)).get());
+      std::wstring resolved = ResolvedNameOf(OpenFolderForName(ApiPath(folder_)).get());
       if (!EndsWithSeparator(resolved)) resolved += L'\\';
       resolvedFolder_ = std::move(resolved);
     }
@@ -255,22 +253,49 @@ std::wstring ApiPath(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
-void ForceDeleteFile(const std::wstring& path, DeleteFileFunction deleteFile) {
-  if (deleteFile(path.c_str())) return;
+UniqueFileHandle OpenForDeletion(const std::wstring& path) {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  constexpr DWORD kFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+  UniqueFileHandle file(::CreateFileW(path.c_str(),
+                                      DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                      kShareAll, nullptr, OPEN_EXISTING, kFlags, nullptr));
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    // Deleting may be allowed where changing attributes is not; such a file
+    // is deleted if it is not read-only.
+    file.reset(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                             OPEN_EXISTING, kFlags, nullptr));
+  }
+  if (!file) ThrowLastError();
+  return file;
+}
+
+BOOL WINAPI MarkForDeletion(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition);
+}
+
+void ForceDelete(HANDLE file, MarkForDeletionFunction mark) {
+  if (mark(file)) return;
   DWORD error = ::GetLastError();
-  if (error == ERROR_ACCESS_DENIED) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      DWORD writable = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-      if (writable == 0) writable = FILE_ATTRIBUTE_NORMAL;
-      if (!::SetFileAttributesW(path.c_str(), writable)) ThrowLastError();
-      if (deleteFile(path.c_str())) return;
-      error = ::GetLastError();
-      // Nothing more can be done if putting the mark back fails as well:
-      // the delete's own error is the one to report.
-      static_cast<void>(::SetFileAttributesW(path.c_str(), attributes));
-    }
+  FILE_BASIC_INFO basic{};
+  if (error == ERROR_ACCESS_DENIED &&
+      ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) &&
+      (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    // Times of zero leave the file's times as they are.
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = 0;
+    basic.LastWriteTime.QuadPart = basic.ChangeTime.QuadPart = 0;
+    const DWORD original = basic.FileAttributes;
+    basic.FileAttributes = original & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) ThrowLastError();
+    if (mark(file)) return;
+    error = ::GetLastError();
+    // Nothing more can be done if putting the mark back fails as well: the
+    // delete's own error is the one to report.
+    basic.FileAttributes = original;
+    static_cast<void>(::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic));
   }
   ThrowWin32Error(error);
 }

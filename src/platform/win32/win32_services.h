@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/unique_handle.h"
 #include "tables/system_error.h"
 
 namespace platform {
@@ -27,12 +28,19 @@ std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
 // absolute and given the \\?\ prefix, so they work on any Windows version.
 std::wstring ApiPath(const std::wstring& path);
 
-// Deletes one file with force: when the delete is refused with "access
+// Opens a file for deletion: the entry itself (a link, not its target),
+// sharing everything so that only a holder who refuses deletion stands in
+// the way. Throws on failure.
+UniqueFileHandle OpenForDeletion(const std::wstring& path);
+
+// Marks an open file for deletion; it goes when the last handle closes.
+BOOL WINAPI MarkForDeletion(HANDLE file);
+
+// Deletes an open file with force: when the delete is refused with "access
 // denied" and the file is read-only, the read-only mark is cleared and the
 // delete tried once more. If that fails too the mark is put back, so a file
-// that stays is left as it was. `deleteFile` is DeleteFileW except in tests.
-using DeleteFileFunction = BOOL(WINAPI*)(LPCWSTR);
-void ForceDeleteFile(const std::wstring& path,
-                     DeleteFileFunction deleteFile = ::DeleteFileW);
+// that stays is left as it was. `mark` is MarkForDeletion except in tests.
+using MarkForDeletionFunction = BOOL(WINAPI*)(HANDLE);
+void ForceDelete(HANDLE file, MarkForDeletionFunction mark = MarkForDeletion);
 
 }  // namespace platform
