@@ -1,19 +1,9 @@
 #include "ui/dpi.h"
 
+#include "platform/win32/win32_services.h"
+
 namespace ui {
 namespace {
-
-// Casting through the generic function type keeps compilers quiet about a
-// cast between unrelated function types; GetProcAddress returns one type
-// for every function.
-using AnyFunction = void (*)();
-
-template <typename Function>
-Function User32Function(const char* name) {
-  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-  if (user32 == nullptr) return nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(::GetProcAddress(user32, name)));
-}
 
 // Windows 10 1607 and later.
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
@@ -48,7 +38,7 @@ RECT PixelRect(const TwipRect& twips, UINT dpi) {
 }
 
 UINT WindowDpi(HWND window) {
-  if (const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow")) {
+  if (const auto getDpiForWindow = platform::SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow")) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi != 0) return dpi;
   }
@@ -60,7 +50,7 @@ SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD e
   RECT rect{0, 0, clientWidth, clientHeight};
   BOOL adjusted = FALSE;
   if (const auto adjustForDpi =
-          User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi")) {
+          platform::SystemFunction<AdjustWindowRectExForDpiFunction>(L"user32.dll", "AdjustWindowRectExForDpi")) {
     adjusted = adjustForDpi(&rect, style, FALSE, exStyle, dpi);
   }
   if (!adjusted) adjusted = ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
@@ -73,7 +63,7 @@ UniqueFont MessageFont(UINT dpi) {
   metrics.cbSize = sizeof metrics;
   BOOL found = FALSE;
   if (const auto forDpi =
-          User32Function<SystemParametersInfoForDpiFunction>("SystemParametersInfoForDpi")) {
+          platform::SystemFunction<SystemParametersInfoForDpiFunction>(L"user32.dll", "SystemParametersInfoForDpi")) {
     found = forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
   }
   if (!found) {

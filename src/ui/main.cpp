@@ -4,13 +4,11 @@
 #include <commctrl.h>
 
 #include "platform/system_platform.h"
+#include "platform/win32/win32_services.h"
 #include "ui/form1.h"
 
 namespace {
 
-// Casting through the generic function type keeps compilers quiet about a
-// cast between unrelated function types.
-using AnyFunction = void (*)();
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 
 // DLLs that Windows loads on the program's behalf come from System32 only,
@@ -18,12 +16,8 @@ using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 // could wait. Windows 7 has the call only with its KB2533623 update; without
 // it, at least the current folder leaves the search.
 void UseSafeDllSearch() {
-  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  const auto setDefaultDllDirectories =
-      kernel32 == nullptr
-          ? nullptr
-          : reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-                reinterpret_cast<AnyFunction>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  const auto setDefaultDllDirectories = platform::SystemFunction<SetDefaultDllDirectoriesFunction>(
+      L"kernel32.dll", "SetDefaultDllDirectories");
   if (setDefaultDllDirectories == nullptr ||
       !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     ::SetDllDirectoryW(L"");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_services.h"
 #include "windows/test_folder.h"
 
 // RECT lives in the global namespace, so its comparison and printing for
@@ -31,21 +32,11 @@ using platform::UniqueFileHandle;
 using platform::UniqueKernelHandle;
 using testing_win::Record;
 using testing_win::TestFolder;
+using testing_win::kPatienceMs;
 using testing_win::Utf8;
+using testing_win::WaitUntil;
 
 constexpr wchar_t kTitle[] = L"Varnholt Bin Compiler";
-// Long enough that only a hung machine reaches it; no test relies on speed.
-constexpr DWORD kPatienceMs = 30000;
-
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs = kPatienceMs) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (::GetTickCount64() >= end) return false;
-    ::Sleep(20);
-  }
-}
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[256] = {};
@@ -192,20 +183,6 @@ std::vector<UniqueKernelHandle> ProcessesOf(const std::wstring& image) {
 }
 
 // The system's text for an error number, without the line break at its end.
-std::wstring SystemText(DWORD number) {
-  wchar_t text[512] = {};
-  DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, number, 0, text, 512, nullptr);
-  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r')) --length;
-  return std::wstring(text, length);
-}
-
-// Wine's ntdll has this export; Windows' has not.
-bool RunningUnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 // Sets the display's DPI for programs started while it lives (Wine reads it
 // as each program starts), and puts the old setting back.
 class ScopedDpi {
@@ -394,7 +371,7 @@ TEST_F(MainWindow, ControlsHaveTheirKindCaptionAndPlaceAndNoDefaultOrAccessKeys)
 }
 
 TEST_F(MainWindow, ClientAreaAndControlsKeepTheirTwipsAtAnotherDpi) {
-  if (!RunningUnderWine()) GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
+  if (!testing_win::UnderWine()) GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
   {
     const ScopedDpi dpi(144);
     ASSERT_TRUE(dpi.Set());
@@ -510,8 +487,8 @@ TEST_F(MainWindow, MissingCompilerIsReportedInABoxAndTheWindowStaysUsable) {
   // found" or "path not found", whichever the system reports.
   const DWORD number = text.find(L"Error 3") != std::wstring::npos ? 3 : 2;
   EXPECT_NE(text.find(L"Error " + std::to_wstring(number) + L": "), std::wstring::npos);
-  ASSERT_FALSE(SystemText(number).empty());
-  EXPECT_NE(text.find(SystemText(number)), std::wstring::npos);
+  ASSERT_FALSE(platform::SystemErrorText(number).empty());
+  EXPECT_NE(text.find(platform::SystemErrorText(number)), std::wstring::npos);
   // The sweep ran before the start failed.
   EXPECT_EQ(Table(), SweptTable());
 

@@ -19,6 +19,10 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
+bool UnderWine() {
+  return platform::SystemFunction<void (*)()>(L"ntdll.dll", "wine_get_version") != nullptr;
+}
+
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(platform::ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -144,14 +148,13 @@ std::vector<Record> ReadRecords(const std::wstring& compiler) {
 }
 
 std::vector<Record> WaitForRecords(const std::wstring& compiler, std::size_t count) {
-  // The commands never wait for the compiler, so the test does: at most
-  // thirty seconds, which only a hung machine reaches.
-  for (int i = 0; i < 600; ++i) {
-    std::vector<Record> records = ReadRecords(compiler);
-    if (records.size() >= count) return records;
-    ::Sleep(50);
-  }
-  return ReadRecords(compiler);
+  // The commands never wait for the compiler, so the test does.
+  std::vector<Record> records;
+  WaitUntil([&] {
+    records = ReadRecords(compiler);
+    return records.size() >= count;
+  });
+  return records;
 }
 
 }  // namespace testing_win

@@ -53,4 +53,21 @@ std::vector<Record> ReadRecords(const std::wstring& compiler);
 
 std::string Utf8(const std::wstring& text);
 
+// Wine's ntdll has this export; Windows' has not.
+bool UnderWine();
+
+// Long enough that only a hung machine reaches it; no test relies on speed.
+inline constexpr DWORD kPatienceMs = 30000;
+
+// Polls until `condition` holds; false if it never did within the time.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = kPatienceMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (::GetTickCount64() >= end) return false;
+    ::Sleep(20);
+  }
+}
+
 }  // namespace testing_win

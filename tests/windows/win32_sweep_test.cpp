@@ -100,14 +100,10 @@ TEST(Win32ForceDelete, WritableFileRefusedIsNotTouched) {
   EXPECT_EQ(AttributesOf(file), DWORD{FILE_ATTRIBUTE_ARCHIVE});
 }
 
-bool UnderWine() {
-  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 // Makes a symbolic link. Under Wine a Linux link is made (Wine shows it as a
 // plain file, which is what makes it dangerous); on Windows a real one.
 void MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
-  if (!UnderWine()) {
+  if (!testing_win::UnderWine()) {
     ASSERT_TRUE(::CreateSymbolicLinkW(link.c_str(), target.c_str(),
                                       (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
                                           SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
@@ -115,9 +111,8 @@ void MakeLink(const std::wstring& link, const std::wstring& target, bool folder)
     return;
   }
   auto unixPath = [](const std::wstring& path) {
-    using Fn = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
+        L"kernel32.dll", "wine_get_unix_file_name");
     char* name = toUnix ? toUnix(path.c_str()) : nullptr;
     std::string out = name ? name : "";
     ::HeapFree(::GetProcessHeap(), 0, name);
@@ -133,8 +128,7 @@ void MakeLink(const std::wstring& link, const std::wstring& target, bool folder)
   const platform::UniqueKernelHandle processHandle(process.hProcess);
   const platform::UniqueKernelHandle threadHandle(process.hThread);
   ::WaitForSingleObject(process.hProcess, 10000);
-  for (int i = 0; i < 100 && !testing_win::Exists(link); ++i) ::Sleep(20);
-  ASSERT_TRUE(testing_win::Exists(link));
+  ASSERT_TRUE(testing_win::WaitUntil([&] { return testing_win::Exists(link); }));
 }
 
 TEST(Win32Sweep, LinksAreNeverFollowed) {
@@ -151,7 +145,7 @@ TEST(Win32Sweep, LinksAreNeverFollowed) {
   // A link to a folder is a folder. A link to a file goes where the system
   // can remove the link itself; where it cannot tell a link from its target
   // (Wine), the link stays rather than the target going.
-  const Names expected = UnderWine() ? Names{L"link.bin", L"dirlink.bin"} : Names{L"dirlink.bin"};
+  const Names expected = testing_win::UnderWine() ? Names{L"link.bin", L"dirlink.bin"} : Names{L"dirlink.bin"};
   std::set<std::wstring> top;
   for (const std::wstring& name : t.Tree()) {
     if (name.find(L'\\') == std::wstring::npos) top.insert(name);

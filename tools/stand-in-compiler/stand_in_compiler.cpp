@@ -9,9 +9,11 @@
 // never sees half of it. While a file "<its own path>.hold" exists it keeps
 // running (for at most two minutes), standing in for a long compile.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_services.h"
 
 namespace {
 
@@ -26,20 +28,6 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-std::wstring OwnPath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                              static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 std::wstring CurrentFolder() {
   const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
   std::wstring buffer(size, L'\0');
@@ -52,20 +40,19 @@ void AppendTableNames(const std::wstring& ownPath, std::string& record) {
   const std::wstring folder = ownPath.substr(0, ownPath.find_last_of(L'\\'));
   const std::wstring pattern = folder + L"\\..\\scripts\\table\\*";
   WIN32_FIND_DATAW data;
-  const HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic,
-                                         &data, FindExSearchNameMatch, nullptr, 0);
-  if (find == INVALID_HANDLE_VALUE) return;
+  const platform::UniqueFindHandle find(::FindFirstFileExW(
+      pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (!find) return;
   do {
     const std::wstring name = data.cFileName;
     if (name != L"." && name != L"..") record += "table=" + Utf8(name) + "\n";
-  } while (::FindNextFileW(find, &data));
-  ::FindClose(find);
+  } while (::FindNextFileW(find.get(), &data));
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const std::wstring self = OwnPath();
+  const std::wstring self = platform::ModuleFileName(nullptr);
   std::string record = "module=" + Utf8(self) + "\n";
   record += "command_line=" + Utf8(::GetCommandLineW()) + "\n";
   for (int i = 0; i < argc; ++i) record += "argv=" + Utf8(argv[i]) + "\n";
@@ -81,13 +68,16 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring final =
       self + L".record-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
   const std::wstring temporary = final + L".tmp";
-  const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 2;
-  DWORD written = 0;
-  const BOOL ok = ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()),
-                              &written, nullptr);
-  ::CloseHandle(file);
+  BOOL ok = FALSE;
+  {
+    const platform::UniqueFileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
+                                                        nullptr, CREATE_ALWAYS,
+                                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 2;
+    DWORD written = 0;
+    ok = ::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written,
+                     nullptr);
+  }  // closed before the rename
   if (!ok || !::MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return 3;
   }
