@@ -1,17 +1,63 @@
-# Wine sessions for tests and the demo: a template prefix made once per
-# machine, a fresh clone of it per session, and an Xvfb display when there
-# is no display. Source this file; call vbc_wine_session_start, and
-# vbc_wine_session_stop when done.
+# Wine sessions for tests, the demo and the benchmark: a template prefix made
+# once per machine and Wine, a fresh clone of it per session, and an Xvfb
+# display when there is no display. Source this file; call
+# vbc_wine_session_start, and vbc_wine_session_stop when done.
+#
+# Which Wine: the machine's own, or Wine 10 when VBC_WINE_ROOT names the
+# Debian 13 root (scripts/wine-root run sets it, with the root's mounts in
+# place). Wine itself always runs through scripts/wine-exec, which knows both.
+
+vbc_scripts="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# True when this kernel runs 32-bit x86 programs. Some kernels have that
+# switched off ("32-bit emulation disabled"); Wine's 32-bit side, and so
+# every 32-bit Windows program, cannot run there.
+vbc_runs_32bit() {
+  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# The Windows build whose tests can run here: the 32-bit product, or its
+# 64-bit build (the same sources) where the kernel runs no 32-bit program.
+# VBC_WINDOWS_PRESET chooses one by hand.
+vbc_windows_test_preset() {
+  if [ -n "${VBC_WINDOWS_PRESET:-}" ]; then
+    echo "$VBC_WINDOWS_PRESET"
+  elif vbc_runs_32bit; then
+    echo windows-i686
+  else
+    echo windows-x86_64
+  fi
+}
+
+# Which Wine a session uses, for people: "8.0" or "10.0", as the Wine says.
+vbc_wine_version() {
+  "$vbc_scripts/wine-exec" --version 2>/dev/null | sed -n 's/^wine-\([0-9.]*\).*/\1/p'
+}
+
+vbc_wineserver() {
+  if [ -n "${VBC_WINE_ROOT:-}" ]; then
+    chroot "$VBC_WINE_ROOT" /usr/bin/env -C / wineserver "$@"
+  else
+    wineserver "$@"
+  fi
+}
 
 vbc_wine_template() {
-  local template="${VBC_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnholt-bin-compiler}/wine-template"
+  local cache="${VBC_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnholt-bin-compiler}"
+  local bits=64
+  vbc_runs_32bit && bits=32+64
+  # One template per Wine: a prefix made by one Wine is upgraded, slowly, by
+  # another at every start.
+  local template="$cache/wine-template-$(vbc_wine_version)-$bits"
   if [ ! -f "$template/.complete" ]; then
     rm -rf "$template"
     mkdir -p "$template"
-    echo "wine: making a template prefix (once per machine)" >&2
+    echo "wine: making a template prefix for Wine $(vbc_wine_version) (once per machine)" >&2
     (cd /tmp && WINEPREFIX="$template" WINEARCH=win64 WINEDEBUG=-all \
-       WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY= wineboot -i >/dev/null 2>&1)
-    WINEPREFIX="$template" wineserver -w
+       WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY= "$vbc_scripts/wine-exec" wineboot -i \
+       >/dev/null 2>&1) || true
+    WINEPREFIX="$template" vbc_wineserver -w
+    [ -f "$template/system.reg" ] || { echo "wine: making the template prefix failed" >&2; return 1; }
     touch "$template/.complete"
   fi
   echo "$template"
@@ -19,17 +65,22 @@ vbc_wine_template() {
 
 vbc_wine_session_start() {
   local template
-  template=$(vbc_wine_template)
+  template=$(vbc_wine_template) || return 1
   VBC_WINE_SESSION=$(mktemp -d /tmp/vbc-wine-XXXXXX)
   export VBC_WINE_SESSION
   export WINEPREFIX="$VBC_WINE_SESSION/prefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree=;mshtml="
-  # Hard links for speed; the registry files are copied because the
-  # wineserver rewrites them in place.
-  cp -al "$template" "$WINEPREFIX"
+  # Hard links for speed (copies where the two folders lie on different
+  # file systems); the registry files are copied because the wineserver
+  # rewrites them in place.
+  cp -al "$template" "$WINEPREFIX" 2>/dev/null || { rm -rf "$WINEPREFIX"; cp -a "$template" "$WINEPREFIX"; }
   rm -f "$WINEPREFIX"/*.reg
   cp "$template"/*.reg "$WINEPREFIX"/
+  # The display's DPI for the whole session, as winecfg would set it.
+  if [ -n "${VBC_SESSION_DPI:-}" ]; then
+    vbc_set_session_dpi "$VBC_SESSION_DPI"
+  fi
   VBC_XVFB_PID=""
   if [ -z "${DISPLAY:-}" ] || [ -n "${VBC_FORCE_XVFB:-}" ]; then
     local n=$(( 90 + RANDOM % 400 ))
@@ -43,14 +94,28 @@ vbc_wine_session_start() {
   # A persistent server makes each test's start fast. Wine's background
   # services start now, with no pipe of a test's as their output: a service
   # holding a test's stdout open would keep CTest waiting for its end.
-  (cd /tmp && wineserver -p </dev/null >/dev/null 2>&1 &&
-     wine cmd /c exit </dev/null >/dev/null 2>&1) || true
+  (cd /tmp && vbc_wineserver -p </dev/null >/dev/null 2>&1 &&
+     "$vbc_scripts/wine-exec" cmd /c exit </dev/null >/dev/null 2>&1) || true
+}
+
+# Writes LogPixels into the session's user registry before its server
+# starts, so that every program of the session sees that DPI from the start.
+vbc_set_session_dpi() {
+  local hex
+  hex=$(printf '%08x' "$1")
+  # The key exists in every prefix; the value goes right below its header.
+  if grep -q '^\[Control Panel\\\\Desktop\]' "$WINEPREFIX/user.reg"; then
+    sed -i '/^"LogPixels"=/d' "$WINEPREFIX/user.reg"
+    sed -i "/^\[Control Panel\\\\\\\\Desktop\]/a \"LogPixels\"=dword:$hex" "$WINEPREFIX/user.reg"
+  else
+    printf '\n[Control Panel\\\\Desktop]\n"LogPixels"=dword:%s\n' "$hex" >>"$WINEPREFIX/user.reg"
+  fi
 }
 
 vbc_wine_session_stop() {
   if [ -n "${WINEPREFIX:-}" ]; then
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+    vbc_wineserver -k 2>/dev/null || true
+    vbc_wineserver -w 2>/dev/null || true
   fi
   if [ -n "${VBC_XVFB_PID:-}" ]; then
     kill "$VBC_XVFB_PID" 2>/dev/null || true

@@ -155,11 +155,8 @@ bool Form1::OnCreate() {
 
   UseFont(dpi_);
   LayOutControls(dpi_);
-  const SIZE size = WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi_),
-                                        TwipsToPixels(kClientHeightTwips, dpi_), kStyle,
-                                        kExStyle, dpi_);
-  return ::SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
-                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+  FitClientArea();
+  return true;
 }
 
 void Form1::OnCommand(int id, int code) {
@@ -198,13 +195,16 @@ void Form1::OnSetFocus() {
 
 void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
   // The window moved to a monitor with another DPI (or the user changed the
-  // scale): take the size Windows suggests, which keeps the client area at
-  // the same twips, and scale the font and controls with it.
+  // scale): scale the font and controls, go where Windows suggests, and keep
+  // the client area at the same twips. The suggested size is not taken as it
+  // is: it scales the whole window, frame included, and the frame does not
+  // grow in proportion.
   dpi_ = dpi;
   UseFont(dpi_);
   LayOutControls(dpi_);
-  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
 }
 
 void Form1::OnSettingChange(UINT action) {
@@ -223,6 +223,34 @@ HWND Form1::CreateControl(const wchar_t* className, const wchar_t* text, DWORD s
   return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0,
                            0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            instance_, nullptr);
+}
+
+void Form1::FitClientArea() {
+  const int width = TwipsToPixels(kClientWidthTwips, dpi_);
+  const int height = TwipsToPixels(kClientHeightTwips, dpi_);
+  // A first size from what the system predicts for the frame.
+  const SIZE size = WindowSizeForClient(width, height, kStyle, kExStyle, dpi_);
+  ::SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The prediction can be wrong: a caption drawn at another DPI than the
+  // window reports (seen after the display's DPI changed in a running
+  // session) would cut off the bottom row. So the frame the window really
+  // has is measured and the size corrected until the client area fits; a
+  // second round covers a frame that changes with the size (a wrapping
+  // menu bar elsewhere; nothing here).
+  for (int round = 0; round < 2; ++round) {
+    RECT outer{};
+    RECT client{};
+    if (!::GetWindowRect(window_, &outer) || !::GetClientRect(window_, &client)) return;
+    const int missingWidth = width - (client.right - client.left);
+    const int missingHeight = height - (client.bottom - client.top);
+    if (missingWidth == 0 && missingHeight == 0) return;
+    if (!::SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + missingWidth,
+                        outer.bottom - outer.top + missingHeight,
+                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+      return;
+    }
+  }
 }
 
 void Form1::UseFont(UINT dpi) {

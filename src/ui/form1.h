@@ -60,6 +60,10 @@ class Form1 {
   HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int id);
   void UseFont(UINT dpi);
   void LayOutControls(UINT dpi);
+  // Sizes the window, where it stands, so that its client area is exactly
+  // the layout's 4560 x 1440 twips at the window's DPI, measured against
+  // the frame the window really has.
+  void FitClientArea();
   void Run(const wchar_t* name, void (*command)(tables::TablePlatform&));
   void ShowFailure(const std::wstring& text);
 

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Checks the built program as Windows will load it: a 32-bit x86 GUI
-# program that needs no DLL beyond Windows' own, with ASLR and DEP, and
+# Checks the built program as Windows will load it: an x86 GUI program of
+# the expected bitness (the product is 32-bit) that needs no DLL beyond Windows' own, with ASLR and DEP, and
 # with its manifest, icon and version embedded.
-#   check_exe.sh PATH/VarnholtBinCompiler.exe [objdump]
+#   check_exe.sh PATH/VarnholtBinCompiler.exe [objdump] [pei-i386|pei-x86-64]
 set -euo pipefail
 exe=$1
 objdump=${2:-i686-w64-mingw32-objdump}
+format=${3:-pei-i386}
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 
 headers=$("$objdump" -p "$exe")
-grep -q 'file format pei-i386$' <<<"$headers" || fail "not a 32-bit x86 PE file"
+grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a Windows GUI program"
 
 # Windows' own DLLs only: anything else (libgcc_s, libstdc++, libwinpthread)

@@ -82,17 +82,22 @@ TEST_F(Form1InProcess, ControlsUseTheSystemsMessageFont) {
   }
 }
 
-TEST_F(Form1InProcess, MovingToAMonitorOfAnotherDpiTakesTheSuggestedSizeAndScalesTheControls) {
+TEST_F(Form1InProcess, MovingToAMonitorOfAnotherDpiGoesWhereSuggestedWithTheClientAreaInTwips) {
   const LONG heightBefore = std::labs(FontOf(controls_[1]).lfHeight);
-  // What Windows sends when the window lands on a monitor at 144 DPI.
+  // What Windows sends when the window lands on a monitor at 144 DPI. The
+  // suggested size scales the whole window, frame included, so it is a few
+  // pixels off for the client area.
   const RECT suggested{40, 50, 40 + 470, 50 + 190};
   ::SendMessageW(form_.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
                  reinterpret_cast<LPARAM>(&suggested));
 
   RECT now{};
   ASSERT_TRUE(::GetWindowRect(form_.Window(), &now));
-  EXPECT_EQ(Place({now.left, now.top, now.right - now.left, now.bottom - now.top}),
-            Place({40, 50, 470, 190}));
+  EXPECT_EQ(now.left, 40);
+  EXPECT_EQ(now.top, 50);
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(form_.Window(), &client));
+  EXPECT_EQ(Place({0, 0, client.right, client.bottom}), Place({0, 0, 456, 144}));
   // The twip rectangles at 10 twips per pixel, rounded.
   EXPECT_EQ(PlaceOf(controls_[0]), Place({132, 96, 446, 38}));
   EXPECT_EQ(PlaceOf(controls_[1]), Place({12, 48, 422, 38}));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <ostream>
 #include <set>
 #include <utility>
@@ -309,7 +310,7 @@ class MainWindow : public ::testing::Test {
   std::vector<UniqueKernelHandle> compilers_;
 };
 
-TEST_F(MainWindow, IsAFixedSizeWindowWithCloseButtonOnlyAndItsClientAreaInTwips) {
+TEST_F(MainWindow, IsAFixedSizeWindowWithTheCloseButtonOnly) {
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(TextOf(window_), kTitle);
   const auto style = static_cast<DWORD>(::GetWindowLongW(window_, GWL_STYLE));
@@ -320,12 +321,6 @@ TEST_F(MainWindow, IsAFixedSizeWindowWithCloseButtonOnlyAndItsClientAreaInTwips)
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_FALSE(style & (WS_CHILD | WS_POPUP));
   EXPECT_EQ(::GetMenu(window_), nullptr);
-
-  // 4560 x 1440 twips at 96 DPI.
-  RECT client{};
-  ASSERT_TRUE(::GetClientRect(window_, &client));
-  EXPECT_EQ(client.right - client.left, 304);
-  EXPECT_EQ(client.bottom - client.top, 96);
 }
 
 TEST_F(MainWindow, ControlsHaveTheirKindCaptionAndPlaceAndNoDefaultOrAccessKeys) {
@@ -370,20 +365,76 @@ TEST_F(MainWindow, ControlsHaveTheirKindCaptionAndPlaceAndNoDefaultOrAccessKeys)
   }
 }
 
-TEST_F(MainWindow, ClientAreaAndControlsKeepTheirTwipsAtAnotherDpi) {
-  if (!testing_win::UnderWine()) GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
-  {
-    const ScopedDpi dpi(144);
-    ASSERT_TRUE(dpi.Set());
-    ASSERT_NO_FATAL_FAILURE(Start());
+// The client area and the controls in pixels at a DPI: the twip rectangles,
+// each edge rounded on its own (15, 10 and 7.5 twips per pixel).
+struct Layout {
+  DWORD dpi;
+  RECT client, label1, command1, command2;
+};
+constexpr Layout kLayouts[] = {
+    {96, {0, 0, 304, 96}, {88, 64, 385, 89}, {8, 32, 289, 57}, {8, 8, 289, 33}},
+    {144, {0, 0, 456, 144}, {132, 96, 578, 134}, {12, 48, 434, 86}, {12, 12, 434, 50}},
+    {192, {0, 0, 608, 192}, {176, 128, 770, 178}, {16, 64, 578, 114}, {16, 16, 578, 66}},
+};
+
+const Layout* LayoutAt(DWORD dpi) {
+  for (const Layout& layout : kLayouts) {
+    if (layout.dpi == dpi) return &layout;
   }
-  // 10 twips per pixel at 144 DPI; half pixels round up.
+  return nullptr;
+}
+
+// The DPI the session was started with (scripts/wine-prefix.sh writes it
+// into the registry before the session's first program); 96 by default.
+DWORD SessionDpi() {
+  wchar_t value[16] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"VBC_SESSION_DPI", value, 16);
+  return length > 0 && length < 16 ? static_cast<DWORD>(std::wcstoul(value, nullptr, 10)) : 96;
+}
+
+TEST_F(MainWindow, ClientAreaAndControlsAreExactTwipsAtTheSessionsDpi) {
+  const Layout* expected = LayoutAt(SessionDpi());
+  ASSERT_NE(expected, nullptr) << "no layout for " << SessionDpi() << " DPI";
+  ASSERT_NO_FATAL_FAILURE(Start());
   RECT client{};
   ASSERT_TRUE(::GetClientRect(window_, &client));
-  EXPECT_EQ(client, (RECT{0, 0, 456, 144}));
-  EXPECT_EQ(PlaceOf(label1_), (RECT{132, 96, 132 + 446, 96 + 38}));
-  EXPECT_EQ(PlaceOf(command1_), (RECT{12, 48, 12 + 422, 48 + 38}));
-  EXPECT_EQ(PlaceOf(command2_), (RECT{12, 12, 12 + 422, 12 + 38}));
+  EXPECT_EQ(client, expected->client);
+  EXPECT_EQ(PlaceOf(label1_), expected->label1);
+  EXPECT_EQ(PlaceOf(command1_), expected->command1);
+  EXPECT_EQ(PlaceOf(command2_), expected->command2);
+}
+
+TEST_F(MainWindow, DpiChangedWhileTheSessionRunsCutsOffNoControl) {
+  if (!testing_win::UnderWine()) GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
+  // As winecfg does it: the setting changes while programs run. Some Wines
+  // then give a new window the old DPI while its caption is already drawn
+  // at the new one, so a frame predicted for the window's DPI is wrong.
+  const ScopedDpi dpi(SessionDpi() == 192 ? 96 : 192);
+  ASSERT_TRUE(dpi.Set());
+  ASSERT_NO_FATAL_FAILURE(Start());
+  // The layout is whole at whichever DPI the window was given.
+  const Layout* layout = nullptr;
+  for (const Layout& candidate : kLayouts) {
+    if (PlaceOf(command1_) == candidate.command1) layout = &candidate;
+  }
+  ASSERT_NE(layout, nullptr) << "Compile Bins at " << PlaceOf(command1_);
+  SCOPED_TRACE(testing::Message() << "laid out for " << layout->dpi << " DPI");
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(window_, &client));
+  EXPECT_EQ(client, layout->client);
+  EXPECT_EQ(PlaceOf(label1_), layout->label1);
+  EXPECT_EQ(PlaceOf(command2_), layout->command2);
+  // Nothing cut off: the buttons lie wholly inside the client area, and so
+  // does the label's height (its box runs past the right edge by design).
+  for (const HWND control : {label1_, command1_, command2_}) {
+    const RECT place = PlaceOf(control);
+    EXPECT_GE(place.left, 0);
+    EXPECT_GE(place.top, 0);
+    EXPECT_LE(place.bottom, client.bottom) << Utf8(TextOf(control));
+    if (control != label1_) {
+      EXPECT_LE(place.right, client.right) << Utf8(TextOf(control));
+    }
+  }
 }
 
 TEST_F(MainWindow, FocusStartsOnCompileBinsAndTabMovesBetweenTheButtons) {

@@ -7,6 +7,7 @@
 #   screenshot.sh VarnholtBinCompiler.exe compile.exe open_then_close.exe OUTPUT.png
 set -euo pipefail
 exe=$1 compiler=$2 helper=$3 output=$4
+wine_exec="$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-exec"
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${VBC_WINE_SESSION:-}" ] || [ -z "${DISPLAY:-}" ]; then
   echo "screenshot: run through scripts/wine-ctest (it provides the Wine prefix and display)" >&2
   exit 2
@@ -21,7 +22,7 @@ cp "$helper" "$host/open_then_close.exe"
 # A desktop name of this run's own, so that no other window shares it.
 desktop=vbc-shot-$$
 cd "$host"
-WINEDEBUG=-all wine explorer "/desktop=$desktop,480x240" open_then_close.exe \
+"$wine_exec" explorer "/desktop=$desktop,480x240" open_then_close.exe \
   VarnholtBinCompiler.exe "Varnholt Bin Compiler" ready close </dev/null >/dev/null 2>&1 &
 runner=$!
 # Whatever happens, the tool is told to close and the runner waited for.
@@ -38,7 +39,8 @@ echo "window at ${width}x${height}+${left}+${top}"
 # Taller than the 96 pixel client area: the caption is there.
 [ "$height" -gt 96 ] || { echo "screenshot: the window has no caption" >&2; exit 1; }
 
-id=$(xwininfo -root -tree | sed -n "s/^ *\(0x[0-9a-f]*\) \"$desktop - Wine desktop\".*/\1/p" | head -n 1)
+# Wine 8 names it "NAME - Wine desktop", Wine 10 "NAME - Wine Desktop".
+id=$(xwininfo -root -tree | sed -n "s/^ *\(0x[0-9a-f]*\) \"$desktop - Wine desktop\".*/\1/Ip" | head -n 1)
 [ -n "$id" ] || { echo "screenshot: no virtual desktop window" >&2; exit 1; }
 import -window "$id" -crop "${width}x${height}+${left}+${top}" +repage "$host/shot.png"
 colours=$(convert "$host/shot.png" -format %k info:)
