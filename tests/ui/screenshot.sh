@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Saves a picture of the program's window, frame and caption included, as it
-# opens on a sample host installation, for people to look at. Runs inside
-# scripts/wine-ctest's Wine session (its prefix and display). The display
-# has no window manager, so the tool runs on a Wine virtual desktop, where
-# Wine draws the frame itself.
+# opens on a sample host installation, for people to look at. Runs beside
+# scripts/wine-ctest's Wine session, in a session and on a display of its
+# own: the virtual desktop it opens would otherwise stay in the shared
+# session and limit the size of later windows to its own. The display has
+# no window manager, so the tool runs on a Wine virtual desktop, where Wine
+# draws the frame itself.
 #   screenshot.sh VarnholtBinCompiler.exe compile.exe open_then_close.exe OUTPUT.png
 set -euo pipefail
 exe=$1 compiler=$2 helper=$3 output=$4
-wine_exec="$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-exec"
+scripts="$(cd "$(dirname "$0")/../../scripts" && pwd)"
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${VBC_WINE_SESSION:-}" ] || [ -z "${DISPLAY:-}" ]; then
   echo "screenshot: run through scripts/wine-ctest (it provides the Wine prefix and display)" >&2
   exit 2
 fi
+source "$scripts/wine-prefix.sh"
+export VBC_FORCE_XVFB=1
+vbc_wine_session_start
+trap vbc_wine_session_stop EXIT
 host=$(mktemp -d "$VBC_WINE_SESSION/shot-XXXXXX")
 mkdir -p "$host/scripts/table" "$host/req" "$(dirname "$output")"
 touch "$host/scripts/table/"{items.bin,units.bin,readme.txt}
@@ -22,11 +28,11 @@ cp "$helper" "$host/open_then_close.exe"
 # A desktop name of this run's own, so that no other window shares it.
 desktop=vbc-shot-$$
 cd "$host"
-"$wine_exec" explorer "/desktop=$desktop,480x240" open_then_close.exe \
+"$scripts/wine-exec" explorer "/desktop=$desktop,480x240" open_then_close.exe \
   VarnholtBinCompiler.exe "Varnholt Bin Compiler" ready close </dev/null >/dev/null 2>&1 &
 runner=$!
 # Whatever happens, the tool is told to close and the runner waited for.
-trap 'touch "$host/close"; wait "$runner" 2>/dev/null || true' EXIT
+trap 'touch "$host/close"; wait "$runner" 2>/dev/null || true; vbc_wine_session_stop' EXIT
 
 for _ in $(seq 600); do
   [ -s ready ] && break
@@ -50,4 +56,3 @@ echo "saved $output (${width}x${height}, $colours colours)"
 
 touch close
 wait "$runner" || { echo "screenshot: the tool did not close" >&2; exit 1; }
-trap - EXIT

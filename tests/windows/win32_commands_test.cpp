@@ -104,6 +104,27 @@ TEST(Win32Commands, MissingCompilerIsAnErrorAfterTheSweepRan) {
   EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"), std::set<std::wstring>{L"keep.txt"});
 }
 
+TEST(Win32Commands, CompilerThatIsNoProgramIsReportedByItsPathWithNoRawPlaceholder) {
+  // Zero bytes, and a text file: the system's text for either failure has
+  // an insert ("Bad EXE format for %1.") that must name the compiler.
+  for (const std::string& content : {std::string(), std::string("not a program\r\n")}) {
+    SCOPED_TRACE(content.empty() ? "empty file" : "text file");
+    Host host;
+    host.folder.Write(L"req\\compile.exe", content);
+    HostPlatform platform(host.folder.Path());
+    try {
+      tables::CompileBins(platform);
+      ADD_FAILURE() << "reported success";
+    } catch (const tables::SystemError& error) {
+      const std::wstring& text = error.Description();
+      SCOPED_TRACE(Utf8(text));
+      EXPECT_EQ(error.Number(), DWORD{ERROR_BAD_EXE_FORMAT});
+      EXPECT_EQ(text.find(L'%'), std::wstring::npos) << "a raw placeholder";
+      EXPECT_NE(text.find(host.Compiler()), std::wstring::npos) << "the path is not named";
+    }
+  }
+}
+
 TEST(Win32Commands, FolderWithSpacesNeverRunsAProgramPlantedInItsParent) {
   // "...\my host\req\compile.exe" unquoted would first try "...\my.exe".
   Host host(L"my host");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/message_text.h"
 #include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
@@ -159,7 +160,7 @@ class Win32Folder final : public tables::Folder {
                                    FIND_FIRST_EX_LARGE_FETCH));
     if (!find_) {
       const DWORD error = ::GetLastError();
-      if (error != ERROR_FILE_NOT_FOUND) ThrowWin32Error(error);
+      if (error != ERROR_FILE_NOT_FOUND) ThrowWin32Error(error, path);
     }
   }
 
@@ -181,7 +182,7 @@ class Win32FileSystem final : public tables::FileSystem {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       const DWORD error = ::GetLastError();
       if (IsNotFound(error)) return false;
-      ThrowWin32Error(error);
+      ThrowWin32Error(error, path);
     }
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
@@ -193,15 +194,17 @@ class Win32FileSystem final : public tables::FileSystem {
 
 }  // namespace
 
-tables::SystemError Win32Error(DWORD code) {
-  return tables::SystemError(code, SystemErrorText(code));
+tables::SystemError Win32Error(DWORD code, std::wstring_view subject) {
+  return tables::SystemError(code, SystemErrorText(code, subject));
 }
 
-void ThrowWin32Error(DWORD code) { throw Win32Error(code); }
+void ThrowWin32Error(DWORD code, std::wstring_view subject) {
+  throw Win32Error(code, subject);
+}
 
-void ThrowLastError() { ThrowWin32Error(::GetLastError()); }
+void ThrowLastError(std::wstring_view subject) { ThrowWin32Error(::GetLastError(), subject); }
 
-std::wstring SystemErrorText(DWORD code) {
+std::wstring SystemErrorText(DWORD code, std::wstring_view subject) {
   wchar_t* buffer = nullptr;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -210,7 +213,9 @@ std::wstring SystemErrorText(DWORD code) {
   const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
                                                                &::LocalFree);
   if (length == 0) return L"Error " + std::to_wstring(code) + L".";
-  std::wstring text(buffer, length);
+  // Asked for without its inserts filled (the system would read them from
+  // arguments nobody passed); they are filled here.
+  std::wstring text = FillInserts(std::wstring_view(buffer, length), subject);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
                            text.back() == L' ')) {
     text.pop_back();
@@ -325,7 +330,7 @@ void StartProgram(const NativeString& program,
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
                         FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ThrowLastError();
+    ThrowLastError(program);
   }
   // Not waited for and not tracked: both handles go at once.
   const UniqueKernelHandle processHandle(process.hProcess);

@@ -24,13 +24,15 @@ Function SystemFunction(const wchar_t* module, const char* name) {
       reinterpret_cast<AnyFunction>(::GetProcAddress(loaded, name)));
 }
 
-// The error with the system's own text for the code.
-tables::SystemError Win32Error(DWORD code);
-[[noreturn]] void ThrowWin32Error(DWORD code);
-[[noreturn]] void ThrowLastError();
+// The error with the system's own text for the code. `subject` names what
+// failed (a path): the text's first insert, as in "Bad EXE format for %1.".
+tables::SystemError Win32Error(DWORD code, std::wstring_view subject = {});
+[[noreturn]] void ThrowWin32Error(DWORD code, std::wstring_view subject = {});
+[[noreturn]] void ThrowLastError(std::wstring_view subject = {});
 
-// The system's text for an error code, without the trailing line break.
-std::wstring SystemErrorText(DWORD code);
+// The system's text for an error code, without the trailing line break and
+// with its inserts filled (see FillInserts).
+std::wstring SystemErrorText(DWORD code, std::wstring_view subject = {});
 
 // The full path of a loaded module (NULL: the running executable). The
 // buffer starts at `initialCapacity` characters and grows until the path
