@@ -11,6 +11,7 @@
 #include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
+#include "tables/decimal.h"
 
 namespace platform {
 namespace {
@@ -209,7 +210,7 @@ std::wstring SystemErrorText(DWORD code) {
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
                                                                &::LocalFree);
-  if (length == 0) return L"Error " + std::to_wstring(code) + L".";
+  if (length == 0) return L"Error " + tables::DecimalText<wchar_t>(code) + L".";
   std::wstring text(buffer, length);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
                            text.back() == L' ')) {
