@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "tables/decimal.h"
 #include "tables/native_string.h"
 
 namespace tables {
@@ -15,7 +16,7 @@ class SystemError : public std::exception {
   SystemError(std::uint32_t number, NativeString description)
       : number_(number),
         description_(std::move(description)),
-        what_("system error " + std::to_string(number)) {}
+        what_("system error " + DecimalText<char>(number)) {}
 
   std::uint32_t Number() const noexcept { return number_; }
   const NativeString& Description() const noexcept { return description_; }

@@ -12,6 +12,7 @@
 #include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
+#include "tables/decimal.h"
 
 namespace platform {
 namespace {
@@ -212,7 +213,7 @@ std::wstring SystemErrorText(DWORD code, std::wstring_view subject) {
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
                                                                &::LocalFree);
-  if (length == 0) return L"Error " + std::to_wstring(code) + L".";
+  if (length == 0) return L"Error " + tables::DecimalText<wchar_t>(code) + L".";
   // Asked for without its inserts filled (the system would read them from
   // arguments nobody passed); they are filled here.
   std::wstring text = FillInserts(std::wstring_view(buffer, length), subject);
