@@ -6,9 +6,11 @@
 //
 //   bench_driver --ours SWEEP_BENCH --work DIR [--sizes 1000,10000,...]
 //                [--reps N] [--reps-large N] [--no-strace]
-//                [--wine-ours SWEEP_BENCH_EXE] [--wine-max N] [--wine-reps N]
+//                [--wine-ours SWEEP_BENCH_EXE] [--wine-command WINE]
+//                [--wine-max N] [--wine-reps N]
 //
-// The Wine side needs WINEPREFIX (and a display) set up by the caller.
+// The Wine side needs WINEPREFIX (and a display) set up by the caller;
+// WINE is the command that runs a Windows program (default: wine).
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -259,7 +261,9 @@ struct Options {
   int reps = 5;
   int repsLarge = 3;  // for N >= 1,000,000
   bool strace = true;
+  bool native = true;
   std::string wineOurs;
+  std::string wineCommand = "wine";
   std::size_t wineMax = 100000;
   int wineReps = 3;
 };
@@ -345,10 +349,10 @@ bool Measure(const Options& options, std::size_t n, bool wine, Row& row) {
     row.bins = layout.binFiles;
 
     const std::vector<std::string> oursCommand =
-        wine ? std::vector<std::string>{"wine", options.wineOurs, WinePath(oursDir) + "\\"}
+        wine ? std::vector<std::string>{options.wineCommand, options.wineOurs, WinePath(oursDir) + "\\"}
              : std::vector<std::string>{options.ours, oursDir + "/"};
     const std::vector<std::string> theirsCommand =
-        wine ? std::vector<std::string>{"wine", "cmd", "/c", "del", "/f", "/q",
+        wine ? std::vector<std::string>{options.wineCommand, "cmd", "/c", "del", "/f", "/q",
                                         WinePath(theirsDir) + "\\*bin"}
              : std::vector<std::string>{"find", theirsDir, "-maxdepth", "1", "-type", "f",
                                         "-iname", "*bin", "-delete"};
@@ -425,7 +429,9 @@ Options ParseOptions(int argc, char** argv) {
     else if (arg == "--reps") options.reps = std::stoi(value());
     else if (arg == "--reps-large") options.repsLarge = std::stoi(value());
     else if (arg == "--no-strace") options.strace = false;
+    else if (arg == "--no-native") options.native = false;
     else if (arg == "--wine-ours") options.wineOurs = value();
+    else if (arg == "--wine-command") options.wineCommand = value();
     else if (arg == "--wine-max") options.wineMax = static_cast<std::size_t>(std::stoull(value()));
     else if (arg == "--wine-reps") options.wineReps = std::stoi(value());
     else throw std::runtime_error("unknown option " + arg);
@@ -450,21 +456,23 @@ int Main(int argc, char** argv) {
   if (::chdir(options.work.c_str()) != 0) Fail("cd " + options.work);
   bool ok = true;
 
-  std::printf("Native: ours = %s FOLDER/\n", options.ours.c_str());
-  std::printf("        find = find FOLDER -maxdepth 1 -type f -iname '*bin' -delete\n");
-  std::printf("Times are wall-clock per process, start to exit; ratio = ours/find per repetition.\n");
-  Syscalls empty;
-  if (options.strace) {
-    const std::string dir = options.work + "/trace0";
-    LayOut(dir, 0);
-    empty = Trace({options.ours, dir + "/"}, options.work + "/ours.strace");
-    RemoveTree(dir);
-  }
   std::vector<Row> rows;
-  for (const std::size_t n : options.sizes) {
-    Row row;
-    ok = Measure(options, n, false, row) && ok;
-    rows.push_back(row);
+  Syscalls empty;
+  if (options.native) {
+    std::printf("Native: ours = %s FOLDER/\n", options.ours.c_str());
+    std::printf("        find = find FOLDER -maxdepth 1 -type f -iname '*bin' -delete\n");
+    std::printf("Times are wall-clock per process, start to exit; ratio = ours/find per repetition.\n");
+    if (options.strace) {
+      const std::string dir = options.work + "/trace0";
+      LayOut(dir, 0);
+      empty = Trace({options.ours, dir + "/"}, options.work + "/ours.strace");
+      RemoveTree(dir);
+    }
+    for (const std::size_t n : options.sizes) {
+      Row row;
+      ok = Measure(options, n, false, row) && ok;
+      rows.push_back(row);
+    }
   }
 
   std::vector<Row> wineRows;
@@ -482,31 +490,33 @@ int Main(int argc, char** argv) {
     }
   }
 
-  std::printf("\n=== Native: our sweep vs find (medians)\n");
-  std::printf("%9s %8s %10s %10s %8s %13s %10s\n", "N", "bins", "ours s", "find s",
-              "ratio", "ours peak KiB", "sweep s");
-  for (const Row& r : rows) {
-    std::printf("%9zu %8zu %10.4f %10.4f %8.3f %13ld %10.4f\n", r.n, r.bins, r.ours,
-                r.theirs, r.ratio, r.oursPeakKib, r.oursInner);
-  }
-  std::printf("sweep s: the sweep alone, timed inside our process (no process start).\n");
-  if (options.strace) {
-    std::printf("\n=== System calls (strace -f -c), our sweep of an empty folder: %ld in all, "
-                "%ld stat-family, %ld unlink\n", empty.total, empty.stats, empty.unlinks);
-    std::printf("%9s %8s %10s %11s %10s %14s %11s %11s %11s\n", "N", "bins", "unlinks",
-                "unlink/bin", "stat-fam", "stat/entry*", "calls/entry", "find stats",
-                "find c/e");
+  if (options.native) {
+    std::printf("\n=== Native: our sweep vs find (medians)\n");
+    std::printf("%9s %8s %10s %10s %8s %13s %10s\n", "N", "bins", "ours s", "find s",
+                "ratio", "ours peak KiB", "sweep s");
     for (const Row& r : rows) {
-      const double perEntry = r.n == 0 ? 0 : 1.0 / static_cast<double>(r.n);
-      std::printf("%9zu %8zu %10ld %11.4f %10ld %14.6f %11.4f %11ld %11.4f\n", r.n, r.bins,
-                  r.oursCalls.unlinks,
-                  r.bins == 0 ? 0.0 : static_cast<double>(r.oursCalls.unlinks) / static_cast<double>(r.bins),
-                  r.oursCalls.stats,
-                  static_cast<double>(r.oursCalls.stats - empty.stats) * perEntry,
-                  static_cast<double>(r.oursCalls.total) * perEntry, r.theirsCalls.stats,
-                  static_cast<double>(r.theirsCalls.total) * perEntry);
+      std::printf("%9zu %8zu %10.4f %10.4f %8.3f %13ld %10.4f\n", r.n, r.bins, r.ours,
+                  r.theirs, r.ratio, r.oursPeakKib, r.oursInner);
     }
-    std::printf("* stat-family calls beyond those of the empty-folder run, per entry.\n");
+    std::printf("sweep s: the sweep alone, timed inside our process (no process start).\n");
+    if (options.strace) {
+      std::printf("\n=== System calls (strace -f -c), our sweep of an empty folder: %ld in all, "
+                  "%ld stat-family, %ld unlink\n", empty.total, empty.stats, empty.unlinks);
+      std::printf("%9s %8s %10s %11s %10s %14s %11s %11s %11s\n", "N", "bins", "unlinks",
+                  "unlink/bin", "stat-fam", "stat/entry*", "calls/entry", "find stats",
+                  "find c/e");
+      for (const Row& r : rows) {
+        const double perEntry = r.n == 0 ? 0 : 1.0 / static_cast<double>(r.n);
+        std::printf("%9zu %8zu %10ld %11.4f %10ld %14.6f %11.4f %11ld %11.4f\n", r.n, r.bins,
+                    r.oursCalls.unlinks,
+                    r.bins == 0 ? 0.0 : static_cast<double>(r.oursCalls.unlinks) / static_cast<double>(r.bins),
+                    r.oursCalls.stats,
+                    static_cast<double>(r.oursCalls.stats - empty.stats) * perEntry,
+                    static_cast<double>(r.oursCalls.total) * perEntry, r.theirsCalls.stats,
+                    static_cast<double>(r.theirsCalls.total) * perEntry);
+      }
+      std::printf("* stat-family calls beyond those of the empty-folder run, per entry.\n");
+    }
   }
   if (!wineRows.empty()) {
     std::printf("\n=== Wine: our sweep vs cmd /c del (medians)\n");
@@ -525,7 +535,7 @@ int Main(int argc, char** argv) {
       std::printf("native ratio at 100,000 <= 1.05: %.3f  %s\n", r.ratio, Verdict(r.ratio <= 1.05));
     }
   }
-  if (options.strace) {
+  if (options.native && options.strace) {
     bool oneUnlink = true, noStats = true;
     for (const Row& r : rows) {
       oneUnlink = oneUnlink && r.oursCalls.unlinks == static_cast<long>(r.bins);
