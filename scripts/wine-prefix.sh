@@ -87,6 +87,7 @@ vbc_wine_session_start() {
     while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
     VBC_XVFB_PID=$!
+    VBC_OUTER_DISPLAY=${DISPLAY-}
     export DISPLAY=":$n"
     for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
   fi
@@ -120,6 +121,9 @@ vbc_wine_session_stop() {
   if [ -n "${VBC_XVFB_PID:-}" ]; then
     kill "$VBC_XVFB_PID" 2>/dev/null || true
     wait "$VBC_XVFB_PID" 2>/dev/null || true
+    # The display is gone: a later session must not take it for the user's.
+    if [ -n "${VBC_OUTER_DISPLAY:-}" ]; then export DISPLAY=$VBC_OUTER_DISPLAY; else unset DISPLAY; fi
+    VBC_XVFB_PID=""
   fi
   [ -n "${VBC_WINE_SESSION:-}" ] && rm -rf "$VBC_WINE_SESSION"
   return 0
