@@ -1,5 +1,6 @@
 #include "windows/test_folder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -21,6 +22,18 @@ std::string Utf8(const std::wstring& text) {
 
 bool UnderWine() {
   return platform::SystemFunction<void (*)()>(L"ntdll.dll", "wine_get_version") != nullptr;
+}
+
+int WineMajorVersion() {
+  const auto version =
+      platform::SystemFunction<const char*(CDECL*)()>(L"ntdll.dll", "wine_get_version");
+  return version ? std::atoi(version()) : 0;
+}
+
+std::wstring Verbatim(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return L"\\\\?\\" + path;
 }
 
 bool Exists(const std::wstring& path) {
@@ -46,7 +59,7 @@ void RemoveTree(const std::wstring& path) {
     do {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
-      const std::wstring child = platform::ApiPath(path + L"\\" + name);
+      const std::wstring child = Verbatim(path + L"\\" + name);
       ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path + L"\\" + name);
@@ -94,7 +107,7 @@ TestFolder::~TestFolder() { RemoveTree(path_.substr(0, path_.find_last_of(L'\\')
 std::wstring TestFolder::Write(const std::wstring& relative, const std::string& content) const {
   const std::wstring file = *this / relative;
   MakeFolders(file.substr(0, file.find_last_of(L'\\')));
-  platform::UniqueFileHandle handle(::CreateFileW(platform::ApiPath(file).c_str(), GENERIC_WRITE, 0,
+  platform::UniqueFileHandle handle(::CreateFileW(Verbatim(file).c_str(), GENERIC_WRITE, 0,
                                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                                   nullptr));
   if (!handle) throw std::runtime_error("CreateFileW failed: " + Utf8(file));

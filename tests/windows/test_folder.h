@@ -24,7 +24,8 @@ class TestFolder {
     return path_ + L"\\" + relative;
   }
 
-  // Writes a file (making its folders), returns its full path.
+  // Writes a file (making its folders), returns its full path. The name is
+  // taken as it is, device names included.
   std::wstring Write(const std::wstring& relative, const std::string& content = "x") const;
   std::wstring MakeFolder(const std::wstring& relative) const;
   // Every name below the folder, relative, with backslashes.
@@ -55,6 +56,12 @@ std::string Utf8(const std::wstring& text);
 
 // Wine's ntdll has this export; Windows' has not.
 bool UnderWine();
+// Wine's major version (8, 10, ...); 0 on Windows.
+int WineMajorVersion();
+
+// An absolute path in the \\?\ form, which the path rules leave as it is
+// (CON.bin there is a file, not the console).
+std::wstring Verbatim(const std::wstring& path);
 
 // Long enough that only a hung machine reaches it; no test relies on speed.
 inline constexpr DWORD kPatienceMs = 30000;

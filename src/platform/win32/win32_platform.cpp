@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/command_line.h"
@@ -67,8 +68,8 @@ std::wstring ResolvedNameOf(HANDLE handle) {
   }
 }
 
-// Opens a folder for its name only. Links on the way, the folder's own
-// included, are followed, just as they are for the files opened inside it.
+// Opens a folder for its name and as the root its files are opened from.
+// Links on the way to it, the folder's own included, are followed.
 UniqueFileHandle OpenFolderForName(const std::wstring& path) {
   UniqueFileHandle handle(::CreateFileW(
       path.c_str(), FILE_READ_ATTRIBUTES,
@@ -87,8 +88,9 @@ bool SamePath(const std::wstring& a, const std::wstring& b) noexcept {
 class Win32FileWalk final : public tables::FileWalk {
  public:
   Win32FileWalk(std::wstring folder, UniqueFindHandle find,
-                const WIN32_FIND_DATAW& first)
-      : folder_(std::move(folder)), find_(std::move(find)), data_(first) {}
+                const WIN32_FIND_DATAW& first, DeletionCalls calls)
+      : folder_(std::move(folder)), find_(std::move(find)), data_(first),
+        deleter_(calls) {}
 
   bool Next() override {
     for (;;) {
@@ -107,38 +109,44 @@ class Win32FileWalk final : public tables::FileWalk {
   tables::NativeStringView Name() override { return data_.cFileName; }
 
   void DeleteForce() override {
-    path_.assign(folder_).append(data_.cFileName);
-    const UniqueFileHandle file = OpenForDeletion(ApiPath(path_));
+    OpenFolder();
+    const std::wstring_view name = data_.cFileName;
+    const UniqueFileHandle file = OpenForDeletionIn(folderHandle_.get(), name);
     if ((data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
       // An entry without the reparse mark may still be a link where the file
       // system does not show one (links made outside Windows, as Wine shows
       // them). Deleting such an entry would delete what it points to, so it
       // is deleted only if it resolves to itself. A marked link is safe: the
       // handle is the link's own, and deleting it removes only the link.
-      if (!SamePath(ResolvedNameOf(file.get()), ResolvedFolder() + data_.cFileName)) {
+      expected_.assign(resolvedFolder_).append(name);
+      if (!SamePath(ResolvedNameOf(file.get()), expected_)) {
         ThrowWin32Error(ERROR_CANT_ACCESS_FILE);
       }
     }
-    ForceDelete(file.get());
+    deleter_.Delete(file.get());
   }
 
  private:
-  // The folder's own resolved path with a trailing backslash, asked once.
-  const std::wstring& ResolvedFolder() {
-    if (resolvedFolder_.empty()) {
-      std::wstring resolved = ResolvedNameOf(OpenFolderForName(ApiPath(folder_)).get());
-      if (!EndsWithSeparator(resolved)) resolved += L'\\';
-      resolvedFolder_ = std::move(resolved);
-    }
-    return resolvedFolder_;
+  // Opens the folder once per walk: each file is opened relative to it, and
+  // its resolved path (with a trailing backslash) is what the files' own
+  // resolved names must start with.
+  void OpenFolder() {
+    if (folderHandle_) return;
+    UniqueFileHandle handle = OpenFolderForName(ApiPath(folder_));
+    std::wstring resolved = ResolvedNameOf(handle.get());
+    if (!EndsWithSeparator(resolved)) resolved += L'\\';
+    resolvedFolder_ = std::move(resolved);
+    folderHandle_ = std::move(handle);
   }
 
   const std::wstring folder_;  // as given, ending in a separator
   UniqueFindHandle find_;
   WIN32_FIND_DATAW data_;
   bool pendingFirst_ = true;
-  std::wstring path_;
+  UniqueFileHandle folderHandle_;
   std::wstring resolvedFolder_;
+  std::wstring expected_;
+  FolderDeleter deleter_;  // decides POSIX or classic deletion once per walk
 };
 
 // An empty listing: a drive root with no entries at all.
@@ -151,8 +159,8 @@ class EmptyFileWalk final : public tables::FileWalk {
 
 class Win32Folder final : public tables::Folder {
  public:
-  explicit Win32Folder(const std::wstring& path)
-      : folder_(EndsWithSeparator(path) ? path : path + L'\\') {
+  Win32Folder(const std::wstring& path, DeletionCalls calls)
+      : folder_(EndsWithSeparator(path) ? path : path + L'\\'), calls_(calls) {
     // The search names no pattern but "*": the name test is ours. A pattern
     // such as "*bin" would also match 8.3 short names (x.binary is X~1.BIN).
     find_.reset(::FindFirstFileExW(ApiPath(folder_ + L'*').c_str(),
@@ -167,17 +175,20 @@ class Win32Folder final : public tables::Folder {
 
   std::unique_ptr<tables::FileWalk> Files() override {
     if (!find_) return std::make_unique<EmptyFileWalk>();
-    return std::make_unique<Win32FileWalk>(folder_, std::move(find_), first_);
+    return std::make_unique<Win32FileWalk>(folder_, std::move(find_), first_, calls_);
   }
 
  private:
   std::wstring folder_;
+  DeletionCalls calls_;
   UniqueFindHandle find_;
   WIN32_FIND_DATAW first_{};
 };
 
 class Win32FileSystem final : public tables::FileSystem {
  public:
+  explicit Win32FileSystem(DeletionCalls calls) noexcept : calls_(calls) {}
+
   bool FolderExists(const NativeString& path) override {
     const DWORD attributes = ::GetFileAttributesW(ApiPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -189,8 +200,11 @@ class Win32FileSystem final : public tables::FileSystem {
   }
 
   std::unique_ptr<tables::Folder> GetFolder(const NativeString& path) override {
-    return std::make_unique<Win32Folder>(path);
+    return std::make_unique<Win32Folder>(path, calls_);
   }
+
+ private:
+  DeletionCalls calls_;
 };
 
 }  // namespace
@@ -259,55 +273,12 @@ std::wstring ApiPath(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
-UniqueFileHandle OpenForDeletion(const std::wstring& path) {
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  constexpr DWORD kFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
-  UniqueFileHandle file(::CreateFileW(path.c_str(),
-                                      DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                      kShareAll, nullptr, OPEN_EXISTING, kFlags, nullptr));
-  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
-    // Deleting may be allowed where changing attributes is not; such a file
-    // is deleted if it is not read-only.
-    file.reset(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                             OPEN_EXISTING, kFlags, nullptr));
-  }
-  if (!file) ThrowLastError();
-  return file;
-}
-
-BOOL WINAPI MarkForDeletion(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
-                                      sizeof disposition);
-}
-
-void ForceDelete(HANDLE file, MarkForDeletionFunction mark) {
-  if (mark(file)) return;
-  DWORD error = ::GetLastError();
-  FILE_BASIC_INFO basic{};
-  if (error == ERROR_ACCESS_DENIED &&
-      ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) &&
-      (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    // Times of zero leave the file's times as they are.
-    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = 0;
-    basic.LastWriteTime.QuadPart = basic.ChangeTime.QuadPart = 0;
-    const DWORD original = basic.FileAttributes;
-    basic.FileAttributes = original & ~DWORD{FILE_ATTRIBUTE_READONLY};
-    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) ThrowLastError();
-    if (mark(file)) return;
-    error = ::GetLastError();
-    // Nothing more can be done if putting the mark back fails as well: the
-    // delete's own error is the one to report.
-    basic.FileAttributes = original;
-    static_cast<void>(::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic));
-  }
-  ThrowWin32Error(error);
-}
-
 std::unique_ptr<tables::FileSystem> CreateFileSystem() {
-  return std::make_unique<Win32FileSystem>();
+  return std::make_unique<Win32FileSystem>(DeletionCalls{});
+}
+
+std::unique_ptr<tables::FileSystem> CreateFileSystemWith(DeletionCalls calls) {
+  return std::make_unique<Win32FileSystem>(calls);
 }
 
 NativeString ApplicationFolder() {

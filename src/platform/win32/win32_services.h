@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/win32/unique_handle.h"
+#include "tables/file_system.h"
 #include "tables/system_error.h"
 
 namespace platform {
@@ -48,14 +50,56 @@ std::wstring ApiPath(const std::wstring& path);
 // the way. Throws on failure.
 UniqueFileHandle OpenForDeletion(const std::wstring& path);
 
+// The same for a file named exactly as listed in an open folder. The name is
+// taken as it is, relative to the folder's handle: no path rule reads it, so
+// CON.bin or nul.bin is a file there, never a device.
+UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name);
+
 // Marks an open file for deletion; it goes when the last handle closes.
 BOOL WINAPI MarkForDeletion(HANDLE file);
 
+// Deletes an open file by POSIX semantics: its name leaves the folder at once,
+// even while others hold it open with delete sharing, and a read-only file
+// goes in the same call without its attributes changing. Windows 10 1809 and
+// later on volumes that support it; elsewhere it fails, see IsUnsupported.
+BOOL WINAPI MarkForPosixDeletion(HANDLE file);
+
+// True for the answers a system or volume gives to a file information class
+// or flag it does not know.
+bool IsUnsupported(DWORD error) noexcept;
+
 // Deletes an open file with force: when the delete is refused with "access
 // denied" and the file is read-only, the read-only mark is cleared and the
-// delete tried once more. If that fails too the mark is put back, so a file
-// that stays is left as it was. `mark` is MarkForDeletion except in tests.
+// delete tried once more. The mark is put back at once after that, whether
+// the delete took or not: it belongs to the file, which may live on under
+// other names (hard links). `mark` is MarkForDeletion except in tests.
 using MarkForDeletionFunction = BOOL(WINAPI*)(HANDLE);
 void ForceDelete(HANDLE file, MarkForDeletionFunction mark = MarkForDeletion);
+
+// How files are marked for deletion: the system's own calls except in tests.
+struct DeletionCalls {
+  MarkForDeletionFunction posix = MarkForPosixDeletion;
+  MarkForDeletionFunction classic = MarkForDeletion;
+};
+
+// Deletes the open files of one folder with force, by POSIX semantics where
+// the system and the volume support them, else the classic way (ForceDelete).
+// The first answer tells which; it holds for every later file, since one
+// folder lies on one volume.
+class FolderDeleter {
+ public:
+  explicit FolderDeleter(DeletionCalls calls = {}) noexcept : calls_(calls) {}
+  // Throws on failure; the file is then left as it was.
+  void Delete(HANDLE file);
+
+ private:
+  enum class Way { kUntried, kPosix, kClassic };
+  DeletionCalls calls_;
+  Way way_ = Way::kUntried;
+};
+
+// The file-system service with the given deletion calls (tests); the product
+// uses CreateFileSystem().
+std::unique_ptr<tables::FileSystem> CreateFileSystemWith(DeletionCalls calls);
 
 }  // namespace platform
