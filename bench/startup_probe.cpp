@@ -15,29 +15,11 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "window_search.h"
 
 namespace {
 
 constexpr ULONGLONG kPatienceMs = 30000;
-
-struct Search {
-  DWORD process;
-  const std::wstring* title;
-  HWND found;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM data) {
-  auto& search = *reinterpret_cast<Search*>(data);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(window, &process);
-  wchar_t title[256] = {};
-  ::GetWindowTextW(window, title, 256);
-  if (process != search.process || !::IsWindowVisible(window) || *search.title != title) {
-    return TRUE;
-  }
-  search.found = window;
-  return FALSE;
-}
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to, const LARGE_INTEGER& rate) {
   return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(rate.QuadPart);
@@ -59,19 +41,19 @@ double StartOnce(const std::wstring& program, const std::wstring& title) {
   }
   const platform::UniqueKernelHandle process(started.hProcess);
   const platform::UniqueKernelHandle thread(started.hThread);
-  Search search{started.dwProcessId, &title, nullptr};
+  HWND found = nullptr;
   const ULONGLONG deadline = ::GetTickCount64() + kPatienceMs;
-  while (search.found == nullptr && ::GetTickCount64() < deadline) {
-    ::EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) ::Sleep(1);
+  while (found == nullptr && ::GetTickCount64() < deadline) {
+    found = window_search::FindShownWindow(started.dwProcessId, title);
+    if (found == nullptr) ::Sleep(1);
   }
   double elapsed = -1;
-  if (search.found != nullptr) {
+  if (found != nullptr) {
     DWORD_PTR answer = 0;
-    ::SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer);
+    ::SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer);
     ::QueryPerformanceCounter(&end);
     elapsed = Seconds(start, end, rate) * 1000.0;
-    ::PostMessageW(search.found, WM_CLOSE, 0, 0);
+    ::PostMessageW(found, WM_CLOSE, 0, 0);
   }
   if (::WaitForSingleObject(process.get(), static_cast<DWORD>(kPatienceMs)) != WAIT_OBJECT_0) {
     ::TerminateProcess(process.get(), 99);
@@ -94,10 +76,10 @@ int wmain(int argc, wchar_t** argv) {
   };
   std::vector<Program> programs;
   for (int i = 2; i < argc; ++i) {
-    const std::wstring spec = argv[i];
-    const std::size_t bar = spec.find(L'|');
+    const std::wstring given = argv[i];
+    const std::size_t bar = given.find(L'|');
     if (bar == std::wstring::npos) return 64;
-    programs.push_back({spec.substr(0, bar), spec.substr(bar + 1), {}});
+    programs.push_back({given.substr(0, bar), given.substr(bar + 1), {}});
   }
   for (int run = 0; run < runs; ++run) {
     for (Program& program : programs) {

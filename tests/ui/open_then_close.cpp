@@ -12,30 +12,11 @@
 #include <string>
 
 #include "platform/win32/unique_handle.h"
+#include "window_search.h"
 
 namespace {
 
 constexpr DWORD kPatienceMs = 30000;
-
-struct Search {
-  DWORD process;
-  const wchar_t* title;
-  HWND found;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM data) {
-  auto& search = *reinterpret_cast<Search*>(data);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(window, &process);
-  wchar_t title[256] = {};
-  ::GetWindowTextW(window, title, 256);
-  if (process != search.process || !::IsWindowVisible(window) ||
-      std::wstring(title) != search.title) {
-    return TRUE;
-  }
-  search.found = window;
-  return FALSE;
-}
 
 bool WriteFileText(const wchar_t* path, const std::string& text) {
   const platform::UniqueFileHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr,
@@ -62,17 +43,17 @@ int wmain(int argc, wchar_t** argv) {
   const platform::UniqueKernelHandle process(started.hProcess);
   const platform::UniqueKernelHandle thread(started.hThread);
 
-  Search search{started.dwProcessId, argv[2], nullptr};
-  for (DWORD waited = 0; search.found == nullptr && waited < kPatienceMs; waited += 50) {
-    ::EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) ::Sleep(50);
+  HWND found = nullptr;
+  for (DWORD waited = 0; found == nullptr && waited < kPatienceMs; waited += 50) {
+    found = window_search::FindShownWindow(started.dwProcessId, argv[2]);
+    if (found == nullptr) ::Sleep(50);
   }
-  if (search.found == nullptr) return 4;
+  if (found == nullptr) return 4;
   // Once the window's thread answers, its first painting is done.
   DWORD_PTR answer = 0;
-  ::SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer);
+  ::SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer);
   RECT rect{};
-  ::GetWindowRect(search.found, &rect);
+  ::GetWindowRect(found, &rect);
   if (!WriteFileText(argv[3], std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
                                   std::to_string(rect.right - rect.left) + " " +
                                   std::to_string(rect.bottom - rect.top) + "\n")) {
@@ -82,6 +63,6 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 0; i < 1200 && ::GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES; ++i) {
     ::Sleep(100);
   }
-  ::PostMessageW(search.found, WM_CLOSE, 0, 0);
+  ::PostMessageW(found, WM_CLOSE, 0, 0);
   return ::WaitForSingleObject(process.get(), kPatienceMs) == WAIT_OBJECT_0 ? 0 : 6;
 }
