@@ -20,10 +20,6 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-bool UnderWine() {
-  return platform::SystemFunction<void (*)()>(L"ntdll.dll", "wine_get_version") != nullptr;
-}
-
 int WineMajorVersion() {
   const auto version =
       platform::SystemFunction<const char*(CDECL*)()>(L"ntdll.dll", "wine_get_version");
@@ -34,6 +30,15 @@ std::wstring Verbatim(const std::wstring& path) {
   if (path.rfind(L"\\\\?\\", 0) == 0) return path;
   if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
   return L"\\\\?\\" + path;
+}
+
+platform::UniqueFileHandle OpenToDelete(const std::wstring& path) {
+  platform::UniqueFileHandle file(::CreateFileW(
+      Verbatim(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) throw std::runtime_error("cannot open " + Utf8(path) + " for deletion");
+  return file;
 }
 
 bool Exists(const std::wstring& path) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/unique_handle.h"
+
 namespace testing_win {
 
 // A fresh folder under the temporary folder, removed with all it holds.
@@ -54,14 +56,17 @@ std::vector<Record> ReadRecords(const std::wstring& compiler);
 
 std::string Utf8(const std::wstring& text);
 
-// Wine's ntdll has this export; Windows' has not.
-bool UnderWine();
 // Wine's major version (8, 10, ...); 0 on Windows.
 int WineMajorVersion();
+inline bool UnderWine() { return WineMajorVersion() != 0; }
 
 // An absolute path in the \\?\ form, which the path rules leave as it is
 // (CON.bin there is a file, not the console).
 std::wstring Verbatim(const std::wstring& path);
+
+// Opens a file (not a link's target) for the deletion calls that take an
+// open file, sharing everything; throws when it cannot.
+platform::UniqueFileHandle OpenToDelete(const std::wstring& path);
 
 // Long enough that only a hung machine reaches it; no test relies on speed.
 inline constexpr DWORD kPatienceMs = 30000;

@@ -82,7 +82,7 @@ TEST(Win32Delete, BinHeldOpenWithDeleteSharingLeavesTheFolderAtOnceWherePosixDel
   {
     // The system's own answer, so that the branches below are the right ones.
     TestFolder scratch;
-    const UniqueFileHandle probe = platform::OpenForDeletion(scratch.Write(L"probe"));
+    const UniqueFileHandle probe = testing_win::OpenToDelete(scratch.Write(L"probe"));
     const bool posix = platform::MarkForPosixDeletion(probe.get()) != FALSE;
     const DWORD error = ::GetLastError();
     ASSERT_EQ(posix, PosixDeletionExpected()) << "error " << error;

@@ -83,7 +83,7 @@ TEST(Win32ForceDelete, ReadOnlyFileThatStillCannotBeDeletedKeepsItsMark) {
   const std::wstring file = t.Write(L"stuck.bin");
   ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
   try {
-    platform::ForceDelete(platform::OpenForDeletion(file).get(), AlwaysAccessDenied);
+    platform::ForceDelete(testing_win::OpenToDelete(file).get(), AlwaysAccessDenied);
     FAIL() << "reported success";
   } catch (const tables::SystemError& error) {
     EXPECT_EQ(error.Number(), DWORD{ERROR_ACCESS_DENIED});
@@ -95,7 +95,7 @@ TEST(Win32ForceDelete, WritableFileRefusedIsNotTouched) {
   TestFolder t;
   const std::wstring file = t.Write(L"plain.bin");
   ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_THROW(platform::ForceDelete(platform::OpenForDeletion(file).get(), AlwaysAccessDenied),
+  EXPECT_THROW(platform::ForceDelete(testing_win::OpenToDelete(file).get(), AlwaysAccessDenied),
                tables::SystemError);
   EXPECT_EQ(AttributesOf(file), DWORD{FILE_ATTRIBUTE_ARCHIVE});
 }

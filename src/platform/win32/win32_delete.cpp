@@ -62,21 +62,6 @@ bool SetAttributes(HANDLE file, FILE_BASIC_INFO basic, DWORD attributes) noexcep
 
 }  // namespace
 
-UniqueFileHandle OpenForDeletion(const std::wstring& path) {
-  constexpr DWORD kFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
-  UniqueFileHandle file(::CreateFileW(path.c_str(),
-                                      DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                      kShareAll, nullptr, OPEN_EXISTING, kFlags, nullptr));
-  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
-    // Deleting may be allowed where changing attributes is not; such a file
-    // is deleted if it is not read-only.
-    file.reset(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                             OPEN_EXISTING, kFlags, nullptr));
-  }
-  if (!file) ThrowLastError();
-  return file;
-}
-
 UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name) {
   // A name too long for the kernel's string is no name in any folder.
   if (name.empty() || name.size() > 0x7FFF) ThrowWin32Error(ERROR_INVALID_NAME);

@@ -45,14 +45,11 @@ std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
 // absolute and given the \\?\ prefix, so they work on any Windows version.
 std::wstring ApiPath(const std::wstring& path);
 
-// Opens a file for deletion: the entry itself (a link, not its target),
-// sharing everything so that only a holder who refuses deletion stands in
-// the way. Throws on failure.
-UniqueFileHandle OpenForDeletion(const std::wstring& path);
-
-// The same for a file named exactly as listed in an open folder. The name is
-// taken as it is, relative to the folder's handle: no path rule reads it, so
-// CON.bin or nul.bin is a file there, never a device.
+// Opens a file for deletion, named exactly as listed in an open folder: the
+// entry itself (a link, not its target), sharing everything so that only a
+// holder who refuses deletion stands in the way. The name is taken as it
+// is, relative to the folder's handle: no path rule reads it, so CON.bin or
+// nul.bin is a file there, never a device. Throws on failure.
 UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name);
 
 // Marks an open file for deletion; it goes when the last handle closes.
