@@ -48,7 +48,12 @@ vbc_wine_template() {
   vbc_runs_32bit && bits=32+64
   # One template per Wine: a prefix made by one Wine is upgraded, slowly, by
   # another at every start.
-  local template="$cache/wine-template-$(vbc_wine_version)-$bits"
+  local template="$cache/wine-template-$(vbc_wine_version)-$bits" lock
+  [ -f "$template/.complete" ] && { echo "$template"; return 0; }
+  # One maker at a time: a second session waits and then finds it made.
+  mkdir -p "$cache"
+  exec {lock}>"$template.lock"
+  flock "$lock"
   if [ ! -f "$template/.complete" ]; then
     rm -rf "$template"
     mkdir -p "$template"
@@ -60,6 +65,7 @@ vbc_wine_template() {
     [ -f "$template/system.reg" ] || { echo "wine: making the template prefix failed" >&2; return 1; }
     touch "$template/.complete"
   fi
+  exec {lock}>&-
   echo "$template"
 }
 
