@@ -16,6 +16,25 @@ vbc_runs_32bit() {
   [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
+# The kernel's handler rule for 32-bit x86 programs (a CPU emulator, such as
+# the one scripts/setup-machine registers), if one is registered and on.
+vbc_i386_rule() {
+  local rule
+  for rule in /proc/sys/fs/binfmt_misc/*; do
+    case "$rule" in */register|*/status) continue ;; esac
+    [ -f "$rule" ] && grep -qx enabled "$rule" 2>/dev/null &&
+      grep -Eqx 'magic 7f454c4601[0-9a-f]{26}0300' "$rule" && { echo "$rule"; return 0; }
+  done
+  return 1
+}
+
+# True when 32-bit programs run on the processor itself: the kernel's
+# handler rules come before its own loader, so with a rule on they are
+# emulated. Only such programs may be timed.
+vbc_runs_32bit_natively() {
+  vbc_runs_32bit && ! vbc_i386_rule >/dev/null
+}
+
 # The Windows build whose tests can run here: the 32-bit product, or its
 # 64-bit build (the same sources) where the kernel runs no 32-bit program.
 # VBC_WINDOWS_PRESET chooses one by hand.
