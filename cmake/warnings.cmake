@@ -10,7 +10,8 @@ else()
     -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
     $<$<BOOL:${VBC_WARNINGS_AS_ERRORS}>:-Werror>)
 endif()
-# Clang's own warnings that find faults GCC's above do not see:
+# Clang's own warnings that find faults GCC's above do not see (in every Clang
+# build: the windows-*-clang presets and the fuzz targets):
 #   -Wcomma                       a comma operator where a ';' or '&&' was meant
 #   -Wconditional-uninitialized   a variable read on a path that never set it
 #   -Wloop-analysis               a loop whose condition's variables never change,
