@@ -29,6 +29,9 @@ void Check(bool condition, const char* what, std::string_view input) {
 
 }  // namespace
 
+// libFuzzer's entry point; libFuzzer declares it in no header.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string name(reinterpret_cast<const char*>(data), size);
   const bool answer = tables::IsBinFile(name);

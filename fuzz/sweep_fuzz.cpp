@@ -271,6 +271,9 @@ std::pair<std::string, bool> LayOut(const std::string& root, Reader& in) {
 
 }  // namespace
 
+// libFuzzer's entry point; libFuzzer declares it in no header.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string root = BaseFolder() + "/run-XXXXXX";
   if (::mkdtemp(root.data()) == nullptr) Die("mkdtemp run");

@@ -4,7 +4,7 @@
 
 namespace tables {
 
-void DeleteAllBins(NativeString FolderSpec,
+void DeleteAllBins(const NativeString& FolderSpec,
                    const FileSystemFactory& createFileSystem) {
   // Failures up to the opening of the folder are the caller's to hear of.
   const std::unique_ptr<FileSystem> fileSystem = createFileSystem();

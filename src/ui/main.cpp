@@ -39,8 +39,9 @@ int RunMessageLoop(ui::Form1& form) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
-                    int showCommand) {
+// The parameters are named as <winbase.h> declares them.
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*lpCmdLine*/,
+                    int nShowCmd) {
   UseSafeDllSearch();
 
   // Loads the common controls of the manifest (version 6), so the buttons
@@ -51,9 +52,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
   ::InitCommonControlsEx(&controls);
 
   platform::SystemPlatform platform;
-  ui::Form1 form(instance, platform);
+  ui::Form1 form(hInstance, platform);
   if (!form.Create()) return 1;
-  ::ShowWindow(form.Window(), showCommand);
+  ::ShowWindow(form.Window(), nShowCmd);
   ::UpdateWindow(form.Window());
   return RunMessageLoop(form);
 }

@@ -30,6 +30,9 @@ bool WriteFileText(const wchar_t* path, const std::string& text) {
 
 }  // namespace
 
+// The entry point (-municode). No header declares it, as none declares main.
+int wmain(int argc, wchar_t** argv);
+
 int wmain(int argc, wchar_t** argv) {
   if (argc != 5) return 2;
   std::wstring commandLine = L"\"" + std::wstring(argv[1]) + L"\"";

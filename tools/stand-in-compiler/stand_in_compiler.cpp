@@ -51,6 +51,9 @@ void AppendTableNames(const std::wstring& ownPath, std::string& record) {
 
 }  // namespace
 
+// The entry point (-municode). No header declares it, as none declares main.
+int wmain(int argc, wchar_t** argv);
+
 int wmain(int argc, wchar_t** argv) {
   const std::wstring self = platform::ModuleFileName(nullptr);
   std::string record = "module=" + Utf8(self) + "\n";

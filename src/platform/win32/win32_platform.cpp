@@ -51,7 +51,7 @@ std::wstring ResolvedNameOf(HANDLE handle) {
   // ULONGLONG elements keep the buffer aligned for the structure in it.
   std::vector<ULONGLONG> buffer(128);
   for (;;) {
-    const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
+    const ULONG size = static_cast<ULONG>(buffer.size()) * ULONG{sizeof(ULONGLONG)};
     ULONG needed = 0;
     const NTSTATUS status =
         ::NtQueryObject(handle, kObjectNameInformation, buffer.data(), size, &needed);
