@@ -95,6 +95,86 @@ std::set<std::wstring> TreeOf(const std::wstring& folder) {
   return names;
 }
 
+std::set<std::wstring> NamesIn(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") names.insert(name);
+  } while (::FindNextFileW(find.get(), &data));
+  return names;
+}
+
+namespace {
+
+std::string UnixPath(const std::wstring& path) {
+  const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
+      L"kernel32.dll", "wine_get_unix_file_name");
+  char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+  if (name == nullptr) throw std::runtime_error("no Linux path for " + Utf8(path));
+  std::string out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
+
+// Starts a Linux program (through Wine's Z: drive). Wine gives no handle
+// that can be waited on for a Linux process, so the caller waits for what
+// the program does. Each argument is quoted; none may hold a quote or end
+// in a backslash.
+void StartLinux(const std::wstring& program, const std::vector<std::string>& arguments) {
+  std::string command = Utf8(program);
+  for (const std::string& argument : arguments) command += " \"" + argument + "\"";
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0);
+  std::wstring line(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), size);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot start " + command);
+  }
+  const platform::UniqueKernelHandle processHandle(process.hProcess);
+  const platform::UniqueKernelHandle threadHandle(process.hThread);
+}
+
+// Waits until `name` is listed in `folder`; throws if it never is.
+void WaitForName(const std::wstring& folder, const std::wstring& name) {
+  if (!WaitUntil([&] { return NamesIn(folder).count(name) != 0; })) {
+    throw std::runtime_error("never made: " + Utf8(folder + L"\\" + name));
+  }
+}
+
+std::wstring LeafOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+}  // namespace
+
+void MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
+  if (!UnderWine()) {
+    if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                               (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
+                                   SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+      throw std::runtime_error("CreateSymbolicLinkW failed: " + std::to_string(::GetLastError()));
+    }
+    return;
+  }
+  StartLinux(L"Z:\\bin\\ln", {"-s", UnixPath(target), UnixPath(link)});
+  // Listed, not looked up: a link that leads nowhere or to itself is still there.
+  WaitForName(ParentOf(link), LeafOf(link));
+}
+
+void MakeLinuxFile(const std::wstring& folder, const std::string& name) {
+  StartLinux(L"Z:\\usr\\bin\\touch", {UnixPath(folder) + "/" + name});
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), size);
+  wide.resize(wide.size() - 1);
+  WaitForName(folder, wide);
+}
+
 TestFolder::TestFolder(const std::wstring& leaf) {
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);

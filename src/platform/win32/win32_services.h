@@ -45,11 +45,18 @@ std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
 // absolute and given the \\?\ prefix, so they work on any Windows version.
 std::wstring ApiPath(const std::wstring& path);
 
+// True when a listed name can only be one entry of its folder: not empty,
+// not "." or "..", and holding no separator. A file system that allows a
+// backslash in a name (Linux, as Wine lists it) would otherwise have the
+// name read as a path: "a\b.bin" would open b.bin in the subfolder a.
+bool IsEntryName(std::wstring_view name) noexcept;
+
 // Opens a file for deletion, named exactly as listed in an open folder: the
 // entry itself (a link, not its target), sharing everything so that only a
 // holder who refuses deletion stands in the way. The name is taken as it
 // is, relative to the folder's handle: no path rule reads it, so CON.bin or
-// nul.bin is a file there, never a device. Throws on failure.
+// nul.bin is a file there, never a device. A name that is no entry name
+// (IsEntryName) is never opened. Throws on failure.
 UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name);
 
 // Marks an open file for deletion; it goes when the last handle closes.
