@@ -162,8 +162,15 @@ void MakeLink(const std::wstring& link, const std::wstring& target, bool folder)
     return;
   }
   StartLinux(L"Z:\\bin\\ln", {"-s", UnixPath(target), UnixPath(link)});
-  // Listed, not looked up: a link that leads nowhere or to itself is still there.
-  WaitForName(ParentOf(link), LeafOf(link));
+  // A link that leads nowhere is listed but not found; Wine lists no link
+  // to itself, but looking it up says it cannot be resolved.
+  if (!WaitUntil([&] {
+        return ::GetFileAttributesW(platform::ApiPath(link).c_str()) != INVALID_FILE_ATTRIBUTES ||
+               ::GetLastError() == ERROR_CANT_RESOLVE_FILENAME ||
+               NamesIn(ParentOf(link)).count(LeafOf(link)) != 0;
+      })) {
+    throw std::runtime_error("no link made at " + Utf8(link));
+  }
 }
 
 void MakeLinuxFile(const std::wstring& folder, const std::string& name) {

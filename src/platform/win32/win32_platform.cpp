@@ -20,8 +20,12 @@ namespace {
 
 using tables::NativeString;
 
+// The answers to a path that names no folder or file: nothing there, or a
+// name that leads nowhere (a dangling link), or one that cannot be resolved
+// at all (a link to itself, a chain of links too long to follow).
 bool IsNotFound(DWORD code) noexcept {
   switch (code) {
+    case ERROR_CANT_RESOLVE_FILENAME:
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
