@@ -69,7 +69,7 @@ std::wstring Verbatim(const std::wstring& path);
 
 // Makes a symbolic link. Under Wine a Linux link is made (Wine shows it as a
 // plain file, which is what makes it dangerous); on Windows a real one. The
-// link may lead nowhere, or to itself.
+// link may lead to itself; under Wine its target must exist otherwise.
 void MakeLink(const std::wstring& link, const std::wstring& target, bool folder);
 
 // Makes an empty file through Linux, named as Linux allows: `name` is one
