@@ -540,6 +540,9 @@ TEST_F(MainWindow, MissingCompilerIsReportedInABoxAndTheWindowStaysUsable) {
   EXPECT_NE(text.find(L"Error " + std::to_wstring(number) + L": "), std::wstring::npos);
   ASSERT_FALSE(platform::SystemErrorText(number).empty());
   EXPECT_NE(text.find(platform::SystemErrorText(number)), std::wstring::npos);
+  // It names the program it could not start: once, on a line of its own.
+  EXPECT_NE(text.find(platform::SystemErrorText(number) + L"\n" + Compiler()), std::wstring::npos);
+  EXPECT_EQ(text.find(Compiler()), text.rfind(Compiler()));
   // The sweep ran before the start failed.
   EXPECT_EQ(Table(), SweptTable());
 

@@ -121,6 +121,7 @@ TEST(Win32Commands, CompilerThatIsNoProgramIsReportedByItsPathWithNoRawPlacehold
       EXPECT_EQ(error.Number(), DWORD{ERROR_BAD_EXE_FORMAT});
       EXPECT_EQ(text.find(L'%'), std::wstring::npos) << "a raw placeholder";
       EXPECT_NE(text.find(host.Compiler()), std::wstring::npos) << "the path is not named";
+      EXPECT_EQ(text.find(host.Compiler()), text.rfind(host.Compiler())) << "named twice";
     }
   }
 }

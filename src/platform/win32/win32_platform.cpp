@@ -231,15 +231,18 @@ std::wstring SystemErrorText(DWORD code, std::wstring_view subject) {
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
                                                                &::LocalFree);
-  if (length == 0) return L"Error " + tables::DecimalText<wchar_t>(code) + L".";
-  // Asked for without its inserts filled (the system would read them from
-  // arguments nobody passed); they are filled here.
-  std::wstring text = FillInserts(std::wstring_view(buffer, length), subject);
+  const std::wstring unknown = L"Error " + tables::DecimalText<wchar_t>(code) + L".";
+  std::wstring_view text = length == 0 ? std::wstring_view(unknown)
+                                       : std::wstring_view(buffer, length);
+  // The text's own line break goes before the subject is put in, so that a
+  // subject ending in spaces keeps them.
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
                            text.back() == L' ')) {
-    text.pop_back();
+    text.remove_suffix(1);
   }
-  return text;
+  // Asked for without its inserts filled (the system would read them from
+  // arguments nobody passed); they are filled here.
+  return TextNaming(text, subject);
 }
 
 std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {

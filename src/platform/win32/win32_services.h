@@ -27,13 +27,14 @@ Function SystemFunction(const wchar_t* module, const char* name) {
 }
 
 // The error with the system's own text for the code. `subject` names what
-// failed (a path): the text's first insert, as in "Bad EXE format for %1.".
+// failed (a path), once: as the text's first insert where it has one ("Bad
+// EXE format for %1."), else on a line of its own after it (TextNaming).
 tables::SystemError Win32Error(DWORD code, std::wstring_view subject = {});
 [[noreturn]] void ThrowWin32Error(DWORD code, std::wstring_view subject = {});
 [[noreturn]] void ThrowLastError(std::wstring_view subject = {});
 
-// The system's text for an error code, without the trailing line break and
-// with its inserts filled (see FillInserts).
+// The system's text for an error code, without the trailing line break,
+// naming `subject` as Win32Error says.
 std::wstring SystemErrorText(DWORD code, std::wstring_view subject = {});
 
 // The full path of a loaded module (NULL: the running executable). The
