@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/command_line.h"
 #include "platform/message_text.h"
 #include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
@@ -245,21 +244,6 @@ std::wstring SystemErrorText(DWORD code, std::wstring_view subject) {
   return TextNaming(text, subject);
 }
 
-std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {
-  std::wstring buffer(initialCapacity > 0 ? initialCapacity : 1, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(
-        module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) ThrowLastError();
-    // A path that fills the whole buffer may have been cut short.
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 std::wstring ApiPath(const std::wstring& path) {
   // Short paths go as they are, so the usual rules (relative paths, either
   // separator) keep working.
@@ -286,34 +270,6 @@ std::unique_ptr<tables::FileSystem> CreateFileSystem() {
 
 std::unique_ptr<tables::FileSystem> CreateFileSystemWith(DeletionCalls calls) {
   return std::make_unique<Win32FileSystem>(calls);
-}
-
-NativeString ApplicationFolder() {
-  std::wstring path = ModuleFileName(nullptr);
-  const std::size_t separator = path.find_last_of(L"\\/");
-  path.resize(separator == std::wstring::npos ? 0 : separator);
-  return path;
-}
-
-void StartProgram(const NativeString& program,
-                  const std::vector<NativeString>& arguments,
-                  tables::ShowState show) {
-  // The program is named twice, as the application and quoted at the head of
-  // the command line: Windows then starts exactly this file, and the program
-  // sees its own path as one argument, spaces and all.
-  std::wstring commandLine = BuildCommandLine(program, arguments);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(show);
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ThrowLastError(program);
-  }
-  // Not waited for and not tracked: both handles go at once.
-  const UniqueKernelHandle processHandle(process.hProcess);
-  const UniqueKernelHandle threadHandle(process.hThread);
 }
 
 }  // namespace platform

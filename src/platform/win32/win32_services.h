@@ -42,6 +42,38 @@ std::wstring SystemErrorText(DWORD code, std::wstring_view subject = {});
 // fits, so no length limit applies.
 std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
 
+// The running executable's path as GetModuleFileNameW gives it. Under Wine,
+// for a program started through a path that no drive maps, it is relative
+// ("unix\tmp\...\prog.exe").
+std::wstring RunningModuleFileName();
+// The NT path of the running executable's image ("\??\C:\...",
+// "\Device\HarddiskVolume2\..."), which names it whatever the drives and
+// the working folder.
+std::wstring RunningImageNtPath();
+
+// Where the application folder is read from: the system's own answers except
+// in tests. Each gives a path or throws.
+struct ProgramPathCalls {
+  std::wstring (*moduleFileName)() = RunningModuleFileName;
+  std::wstring (*imageNtPath)() = RunningImageNtPath;
+};
+
+// True for a path that names the same place from any working folder and
+// drive: a drive letter with a separator, or two separators first (UNC,
+// \\?\). "C:x" and "\x" depend on the current folder of a drive.
+bool IsAbsolutePath(std::wstring_view path) noexcept;
+
+// The Win32 path of an NT path: "\??\X" is "\\?\X", and a device's own
+// ("\Device\...") is reached through "\\?\GLOBALROOT". Empty for what is
+// no NT path.
+std::wstring Win32PathOfNtPath(std::wstring_view ntPath);
+
+// The folder of the running executable, without a trailing separator, and
+// always absolute: where the module's path is not, the image's NT path
+// stands in. Throws, naming the module's path, when neither gives an
+// absolute one: the working folder is never taken for the program's.
+std::wstring ApplicationFolderWith(const ProgramPathCalls& calls);
+
 // A path as the file functions should be given it: long paths are made
 // absolute and given the \\?\ prefix, so they work on any Windows version.
 std::wstring ApiPath(const std::wstring& path);
