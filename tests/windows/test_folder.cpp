@@ -121,16 +121,6 @@ std::wstring FromUtf8(const std::string& text) {
   return out;
 }
 
-std::string UnixPath(const std::wstring& path) {
-  const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
-      L"kernel32.dll", "wine_get_unix_file_name");
-  char* name = toUnix ? toUnix(path.c_str()) : nullptr;
-  if (name == nullptr) throw std::runtime_error("no Linux path for " + Utf8(path));
-  std::string out = name;
-  ::HeapFree(::GetProcessHeap(), 0, name);
-  return out;
-}
-
 // Starts a Linux program (through Wine's Z: drive). Wine gives no handle
 // that can be waited on for a Linux process, so the caller waits for what
 // the program does. Each argument is quoted; none may hold a quote or end
@@ -158,6 +148,16 @@ void WaitForName(const std::wstring& folder, const std::wstring& name) {
 }
 
 }  // namespace
+
+std::string UnixPath(const std::wstring& path) {
+  const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
+      L"kernel32.dll", "wine_get_unix_file_name");
+  char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+  if (name == nullptr) throw std::runtime_error("no Linux path for " + Utf8(path));
+  std::string out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
 
 void MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
   if (!UnderWine()) {

@@ -67,6 +67,9 @@ inline bool UnderWine() { return WineMajorVersion() != 0; }
 // (CON.bin there is a file, not the console).
 std::wstring Verbatim(const std::wstring& path);
 
+// The Linux path of a path, under Wine.
+std::string UnixPath(const std::wstring& path);
+
 // Makes a symbolic link. Under Wine a Linux link is made (Wine shows it as a
 // plain file, which is what makes it dangerous); on Windows a real one. The
 // link may lead to itself; under Wine its target must exist otherwise.
