@@ -92,6 +92,17 @@ TEST(Win32Commands, CompilerStartsEvenWithoutATableFolder) {
   EXPECT_EQ(testing_win::WaitForRecords(host / L"req\\compile.exe", 1).size(), 1u);
 }
 
+TEST(Win32Commands, TableFolderLinkedToItselfIsNoFolderAndTheCompilerStillStarts) {
+  TestFolder host;
+  host.MakeFolder(L"scripts");
+  testing_win::MakeLink(host / L"scripts\\table", host / L"scripts\\table", true);
+  testing_win::InstallStandInCompiler(host / L"req\\compile.exe");
+  HostPlatform platform(host.Path());
+  EXPECT_NO_THROW(tables::DeleteBins(platform));
+  EXPECT_NO_THROW(tables::CompileBins(platform));
+  EXPECT_EQ(testing_win::WaitForRecords(host / L"req\\compile.exe", 1).size(), 1u);
+}
+
 TEST(Win32Commands, MissingCompilerIsAnErrorAfterTheSweepRan) {
   Host host;
   HostPlatform platform(host.folder.Path());
