@@ -5,9 +5,9 @@ namespace {
 
 bool IsDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
 
-}  // namespace
-
-std::wstring FillInserts(std::wstring_view text, std::wstring_view subject) {
+// FillInserts, telling whether the subject went in.
+std::wstring Fill(std::wstring_view text, std::wstring_view subject, bool& named) {
+  named = false;
   std::wstring out;
   out.reserve(text.size() + subject.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -26,7 +26,10 @@ std::wstring FillInserts(std::wstring_view text, std::wstring_view subject) {
         const std::size_t end = text.find(L'!', i + 2);
         if (end != std::wstring_view::npos) i = end;
       }
-      if (first) out += subject;
+      if (first) {
+        out += subject;
+        named = true;
+      }
       continue;
     }
     switch (next) {
@@ -35,6 +38,23 @@ std::wstring FillInserts(std::wstring_view text, std::wstring_view subject) {
       case L't': out += L'\t'; break;
       default: out += next; break;  // %% %. %! and "% " stand for themselves
     }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::wstring FillInserts(std::wstring_view text, std::wstring_view subject) {
+  bool named = false;
+  return Fill(text, subject, named);
+}
+
+std::wstring TextNaming(std::wstring_view text, std::wstring_view subject) {
+  bool named = false;
+  std::wstring out = Fill(text, subject, named);
+  if (!named && !subject.empty()) {
+    out += L'\n';
+    out += subject;
   }
   return out;
 }

@@ -14,4 +14,10 @@ namespace platform {
 // "%." "%!" and "% " stand for themselves.
 std::wstring FillInserts(std::wstring_view text, std::wstring_view subject);
 
+// The system's text for a failure, made to name `subject` (what failed: a
+// program or a folder) once, exactly as it is: in place of the first insert
+// where the text has one ("Bad EXE format for %1."), else on a line of its
+// own after the text. Without a subject it is FillInserts' text.
+std::wstring TextNaming(std::wstring_view text, std::wstring_view subject);
+
 }  // namespace platform

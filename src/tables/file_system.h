@@ -38,7 +38,9 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // True exactly when a folder exists at the path; a trailing separator is
-  // accepted. Throws when the question cannot be answered.
+  // accepted. A path that leads to no folder (nothing there, a file, a link
+  // that leads nowhere or cannot be resolved) is false. Throws when the
+  // question cannot be answered (a folder that cannot be read).
   virtual bool FolderExists(const NativeString& path) = 0;
   // Opens the folder. Throws on failure.
   virtual std::unique_ptr<Folder> GetFolder(const NativeString& path) = 0;

@@ -24,7 +24,8 @@ enum ControlId : int {
 };
 
 // The text of the box that reports a failed command, e.g.
-// "Compile Bins did not finish.\n\nError 2: The system cannot find the file specified."
+// "Compile Bins did not finish.\n\nError 2: The system cannot find the file specified.\n
+// C:\Games\Host\req\compile.exe": the description names what failed.
 std::wstring FailureText(const std::wstring& command, unsigned long number,
                          const std::wstring& description);
 

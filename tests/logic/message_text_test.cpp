@@ -17,6 +17,17 @@ TEST(MessageText, TheFirstInsertNamesWhatFailedAndNoPlaceholderIsLeft) {
   EXPECT_EQ(FillInserts(L"Bad EXE format for %1.", L""), L"Bad EXE format for .");
 }
 
+TEST(MessageText, TextWithoutAnInsertStillNamesWhatFailedOnceOnALineOfItsOwn) {
+  // Insert marks, escapes, a format, letters outside ASCII and a trailing
+  // space in the path itself are shown exactly as they are.
+  const std::wstring path = L"Z:\\h %1 %% !s! %n \u00E9\u4E2D\\req\\compile.exe ";
+  EXPECT_EQ(TextNaming(L"The system cannot find the file specified.", path),
+            L"The system cannot find the file specified.\n" + path);
+  // Where the text has the insert, the path stands there and only there.
+  EXPECT_EQ(TextNaming(L"Bad EXE format for %1.", path), L"Bad EXE format for " + path + L".");
+  EXPECT_EQ(TextNaming(L"Access is denied.", L""), L"Access is denied.");
+}
+
 TEST(MessageText, EscapesAreResolved) {
   EXPECT_EQ(FillInserts(L"100%% done%.%!%n%tnext", L"X"), L"100% done.!\r\n\tnext");
   EXPECT_EQ(FillInserts(L"stops here%0 not here", L"X"), L"stops here");

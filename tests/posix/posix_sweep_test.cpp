@@ -66,6 +66,9 @@ TEST(PosixSweep, MissingEmptyAndRepeatedRunsChangeNothingElse) {
   // A file where the folder should be is not a folder.
   EXPECT_NO_THROW(Sweep(t.Path() / "keep"));
   EXPECT_EQ(t.Tree(), Names{"keep"});
+  // Nor is a link to itself.
+  fs::create_symlink(t.Path() / "loop", t.Path() / "loop");
+  EXPECT_NO_THROW(Sweep(t.Path() / "loop"));
 }
 
 }  // namespace

@@ -259,9 +259,9 @@ class MainWindow : public ::testing::Test {
   }
 
   // Starts the tool from its folder, as a double click would, and waits for
-  // its window.
-  void Start() {
-    std::wstring commandLine = L"\"" + Exe() + L"\"";
+  // its window. `exe` names the tool's file, by default as Exe() does.
+  void Start(const std::wstring& exe = {}) {
+    std::wstring commandLine = L"\"" + (exe.empty() ? Exe() : exe) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
@@ -540,6 +540,9 @@ TEST_F(MainWindow, MissingCompilerIsReportedInABoxAndTheWindowStaysUsable) {
   EXPECT_NE(text.find(L"Error " + std::to_wstring(number) + L": "), std::wstring::npos);
   ASSERT_FALSE(platform::SystemErrorText(number).empty());
   EXPECT_NE(text.find(platform::SystemErrorText(number)), std::wstring::npos);
+  // It names the program it could not start: once, on a line of its own.
+  EXPECT_NE(text.find(platform::SystemErrorText(number) + L"\n" + Compiler()), std::wstring::npos);
+  EXPECT_EQ(text.find(Compiler()), text.rfind(Compiler()));
   // The sweep ran before the start failed.
   EXPECT_EQ(Table(), SweptTable());
 
@@ -556,6 +559,22 @@ TEST_F(MainWindow, MissingCompilerIsReportedInABoxAndTheWindowStaysUsable) {
   EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); }));
   WaitForIdle(window_);
   EXPECT_EQ(FindTopLevel(processId_, L"#32770", kTitle), nullptr) << "a second box";
+}
+
+TEST_F(MainWindow, StartedThroughAPathWithoutADriveItStillWorksInItsOwnFolder) {
+  if (!testing_win::UnderWine()) GTEST_SKIP() << "Wine's own way to name a Linux path";
+  // As Wine starts a program in a folder that no drive maps. The tool is
+  // told its own path relative ("unix\..."), which from its working folder
+  // (the host's top folder here) names nothing.
+  std::wstring exe = L"\\\\?\\unix";
+  for (const char c : testing_win::UnixPath(Exe())) exe += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  testing_win::InstallStandInCompiler(Compiler());
+  ASSERT_NO_FATAL_FAILURE(Start(exe));
+  ASSERT_NO_FATAL_FAILURE(Click(command1_));
+  EXPECT_EQ(testing_win::WaitForRecords(Compiler(), 1).size(), 1u) << "no compiler started";
+  EXPECT_EQ(Table(), SweptTable());
+  WaitForIdle(window_);
+  EXPECT_EQ(FindTopLevel(processId_, L"#32770", kTitle), nullptr) << "an error box";
 }
 
 TEST_F(MainWindow, ClosingEndsTheProgramAndLeavesAStartedCompilerRunning) {

@@ -95,6 +95,95 @@ std::set<std::wstring> TreeOf(const std::wstring& folder) {
   return names;
 }
 
+std::set<std::wstring> NamesIn(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") names.insert(name);
+  } while (::FindNextFileW(find.get(), &data));
+  return names;
+}
+
+namespace {
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                         static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  if (size == 0 || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                         static_cast<int>(text.size()), out.data(), size) != size) {
+    throw std::runtime_error("not UTF-8: " + text);
+  }
+  return out;
+}
+
+// Starts a Linux program (through Wine's Z: drive). Wine gives no handle
+// that can be waited on for a Linux process, so the caller waits for what
+// the program does. Each argument is quoted; none may hold a quote or end
+// in a backslash.
+void StartLinux(const std::wstring& program, const std::vector<std::string>& arguments) {
+  std::string command = Utf8(program);
+  for (const std::string& argument : arguments) command += " \"" + argument + "\"";
+  std::wstring line = FromUtf8(command);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot start " + command);
+  }
+  const platform::UniqueKernelHandle processHandle(process.hProcess);
+  const platform::UniqueKernelHandle threadHandle(process.hThread);
+}
+
+// Waits until `name` is listed in `folder`; throws if it never is.
+void WaitForName(const std::wstring& folder, const std::wstring& name) {
+  if (!WaitUntil([&] { return NamesIn(folder).count(name) != 0; })) {
+    throw std::runtime_error("never made: " + Utf8(folder + L"\\" + name));
+  }
+}
+
+}  // namespace
+
+std::string UnixPath(const std::wstring& path) {
+  const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
+      L"kernel32.dll", "wine_get_unix_file_name");
+  char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+  if (name == nullptr) throw std::runtime_error("no Linux path for " + Utf8(path));
+  std::string out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
+
+void MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
+  if (!UnderWine()) {
+    if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                               (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
+                                   SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+      throw std::runtime_error("CreateSymbolicLinkW failed: " + std::to_string(::GetLastError()));
+    }
+    return;
+  }
+  StartLinux(L"Z:\\bin\\ln", {"-s", UnixPath(target), UnixPath(link)});
+  // Wine lists no link to itself (nor one that leads nowhere); looking one
+  // up that loops says it cannot be resolved.
+  if (!WaitUntil([&] {
+        return ::GetFileAttributesW(platform::ApiPath(link).c_str()) != INVALID_FILE_ATTRIBUTES ||
+               ::GetLastError() == ERROR_CANT_RESOLVE_FILENAME;
+      })) {
+    throw std::runtime_error("no link made at " + Utf8(link));
+  }
+}
+
+void MakeLinuxFile(const std::wstring& folder, const std::string& name) {
+  StartLinux(L"Z:\\usr\\bin\\touch", {UnixPath(folder) + "/" + name});
+  WaitForName(folder, FromUtf8(name));
+}
+
 TestFolder::TestFolder(const std::wstring& leaf) {
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);

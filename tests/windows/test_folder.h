@@ -41,6 +41,9 @@ bool Exists(const std::wstring& path);
 void MakeFolders(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 std::set<std::wstring> TreeOf(const std::wstring& folder);
+// The names lying directly in a folder, as listed. Unlike TreeOf's, a name
+// holding a backslash (a Linux name under Wine) cannot pass for a path.
+std::set<std::wstring> NamesIn(const std::wstring& folder);
 
 // The folder of the running test program (where the stand-in compiler is).
 std::wstring TestProgramFolder();
@@ -63,6 +66,19 @@ inline bool UnderWine() { return WineMajorVersion() != 0; }
 // An absolute path in the \\?\ form, which the path rules leave as it is
 // (CON.bin there is a file, not the console).
 std::wstring Verbatim(const std::wstring& path);
+
+// The Linux path of a path, under Wine.
+std::string UnixPath(const std::wstring& path);
+
+// Makes a symbolic link. Under Wine a Linux link is made (Wine shows it as a
+// plain file, which is what makes it dangerous); on Windows a real one. The
+// link may lead to itself; under Wine its target must exist otherwise.
+void MakeLink(const std::wstring& link, const std::wstring& target, bool folder);
+
+// Makes an empty file through Linux, named as Linux allows: `name` is one
+// name in `folder`, taken byte for byte (a backslash in it is no separator
+// there). Wine only.
+void MakeLinuxFile(const std::wstring& folder, const std::string& name);
 
 // Opens a file (not a link's target) for the deletion calls that take an
 // open file, sharing everything; throws when it cannot.

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/system_platform.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_services.h"
 #include "tables/system_error.h"
 #include "tables/table_commands.h"
 #include "windows/test_folder.h"
@@ -90,6 +92,17 @@ TEST(Win32Commands, CompilerStartsEvenWithoutATableFolder) {
   EXPECT_EQ(testing_win::WaitForRecords(host / L"req\\compile.exe", 1).size(), 1u);
 }
 
+TEST(Win32Commands, TableFolderLinkedToItselfIsNoFolderAndTheCompilerStillStarts) {
+  TestFolder host;
+  host.MakeFolder(L"scripts");
+  testing_win::MakeLink(host / L"scripts\\table", host / L"scripts\\table", true);
+  testing_win::InstallStandInCompiler(host / L"req\\compile.exe");
+  HostPlatform platform(host.Path());
+  EXPECT_NO_THROW(tables::DeleteBins(platform));
+  EXPECT_NO_THROW(tables::CompileBins(platform));
+  EXPECT_EQ(testing_win::WaitForRecords(host / L"req\\compile.exe", 1).size(), 1u);
+}
+
 TEST(Win32Commands, MissingCompilerIsAnErrorAfterTheSweepRan) {
   Host host;
   HostPlatform platform(host.folder.Path());
@@ -121,6 +134,7 @@ TEST(Win32Commands, CompilerThatIsNoProgramIsReportedByItsPathWithNoRawPlacehold
       EXPECT_EQ(error.Number(), DWORD{ERROR_BAD_EXE_FORMAT});
       EXPECT_EQ(text.find(L'%'), std::wstring::npos) << "a raw placeholder";
       EXPECT_NE(text.find(host.Compiler()), std::wstring::npos) << "the path is not named";
+      EXPECT_EQ(text.find(host.Compiler()), text.rfind(host.Compiler())) << "named twice";
     }
   }
 }
@@ -157,6 +171,58 @@ TEST(Win32Commands, ApplicationFolderIsTheFolderOfTheRunningProgram) {
   platform::SystemPlatform system;
   EXPECT_EQ(system.ApplicationFolder(), testing_win::TestProgramFolder());
   EXPECT_TRUE(testing_win::Exists(system.ApplicationFolder() + L"\\stand_in_compiler.exe"));
+}
+
+// What Wine's GetModuleFileNameW says for a program started as
+// \\?\unix\tmp\host\VarnholtBinCompiler.exe, where no drive maps the folder.
+std::wstring ModulePathWithoutADrive() { return L"unix\\tmp\\host\\VarnholtBinCompiler.exe"; }
+std::wstring NoImagePath() { throw platform::Win32Error(ERROR_INVALID_FUNCTION); }
+
+// True when both paths name one existing file or folder.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+  BY_HANDLE_FILE_INFORMATION info[2]{};
+  const std::wstring* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    const platform::UniqueFileHandle handle(::CreateFileW(
+        platform::ApiPath(*paths[i]).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle || !::GetFileInformationByHandle(handle.get(), &info[i])) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+TEST(Win32Commands, RelativeModulePathNeverPutsTheApplicationFolderUnderTheWorkingFolder) {
+  // The running image's own path stands in for the relative one.
+  const std::wstring folder = platform::ApplicationFolderWith({ModulePathWithoutADrive});
+  EXPECT_TRUE(platform::IsAbsolutePath(folder)) << Utf8(folder);
+  EXPECT_TRUE(SameFile(folder, testing_win::TestProgramFolder())) << Utf8(folder);
+
+  // Where nothing better can be had, the command fails, naming the path it got.
+  class RelativeOnly final : public platform::SystemPlatform {
+   public:
+    std::wstring ApplicationFolder() override {
+      return platform::ApplicationFolderWith({ModulePathWithoutADrive, NoImagePath});
+    }
+  } relativeOnly;
+  try {
+    tables::CompileBins(relativeOnly);
+    FAIL() << "reported success";
+  } catch (const tables::SystemError& error) {
+    EXPECT_NE(error.Description().find(L"\n" + ModulePathWithoutADrive()), std::wstring::npos)
+        << Utf8(error.Description());
+  }
+
+  // A folder in the form the NT path gives (\\?\...) serves both commands.
+  Host host;
+  testing_win::InstallStandInCompiler(host.Compiler());
+  HostPlatform verbatim(testing_win::Verbatim(host.folder.Path()));
+  tables::CompileBins(verbatim);
+  const std::vector<Record> records = testing_win::WaitForRecords(host.Compiler(), 1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].at("table"), std::vector<std::string>{"keep.txt"});
 }
 
 }  // namespace

@@ -100,36 +100,7 @@ TEST(Win32ForceDelete, WritableFileRefusedIsNotTouched) {
   EXPECT_EQ(AttributesOf(file), DWORD{FILE_ATTRIBUTE_ARCHIVE});
 }
 
-// Makes a symbolic link. Under Wine a Linux link is made (Wine shows it as a
-// plain file, which is what makes it dangerous); on Windows a real one.
-void MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
-  if (!testing_win::UnderWine()) {
-    ASSERT_TRUE(::CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                                      (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
-                                          SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
-        << ::GetLastError();
-    return;
-  }
-  auto unixPath = [](const std::wstring& path) {
-    const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
-        L"kernel32.dll", "wine_get_unix_file_name");
-    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
-    std::string out = name ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return out;
-  };
-  const std::string command = "/bin/ln -s \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
-  std::wstring line(command.begin(), command.end());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(::CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-  const platform::UniqueKernelHandle processHandle(process.hProcess);
-  const platform::UniqueKernelHandle threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, 10000);
-  ASSERT_TRUE(testing_win::WaitUntil([&] { return testing_win::Exists(link); }));
-}
+using testing_win::MakeLink;
 
 TEST(Win32Sweep, LinksAreNeverFollowed) {
   TestFolder outside;
@@ -151,6 +122,28 @@ TEST(Win32Sweep, LinksAreNeverFollowed) {
     if (name.find(L'\\') == std::wstring::npos) top.insert(name);
   }
   EXPECT_EQ(top, expected);
+}
+
+TEST(Win32Sweep, ListedNameWithABackslashNeverDeletesTheFileItSpellsInASubfolder) {
+  if (!testing_win::UnderWine()) GTEST_SKIP() << "no Windows name holds a backslash";
+  // Linux names, listed by Wine as they are. Each spells a path to a file
+  // that must stay: in a subfolder, deeper down, and beside the folder.
+  TestFolder host;
+  host.Write(L"out.bin");
+  const std::wstring table = host.MakeFolder(L"table");
+  host.Write(L"table\\a\\b.bin");
+  host.Write(L"table\\deep\\er\\c.bin");
+  for (const char* name : {"a\\b.bin", "deep\\er\\c.bin", "..\\out.bin", "x.bin"}) {
+    testing_win::MakeLinuxFile(table, name);
+  }
+  Sweep(table + L"\\");
+  // Only x.bin went: the listed names with a separator are no file of the
+  // folder and stay as they are, and so does every file they spell.
+  EXPECT_EQ(testing_win::NamesIn(table),
+            (Names{L"a", L"deep", L"a\\b.bin", L"deep\\er\\c.bin", L"..\\out.bin"}));
+  EXPECT_EQ(testing_win::NamesIn(table + L"\\a"), Names{L"b.bin"});
+  EXPECT_EQ(testing_win::NamesIn(table + L"\\deep\\er"), Names{L"c.bin"});
+  EXPECT_EQ(testing_win::NamesIn(host.Path()), (Names{L"out.bin", L"table"}));
 }
 
 TEST(Win32Sweep, TableFolderReachedThroughALinkIsSwept) {

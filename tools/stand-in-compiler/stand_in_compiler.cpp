@@ -2,7 +2,7 @@
 // the demo. It records how it was started, then exits:
 //
 //   <its own path>.record-<process id>.txt, UTF-8, one "key=value" a line:
-//   module, command_line, argv (one line each), cwd, startup_flags,
+//   module (its path as the system names it), command_line, argv (one line each), cwd, startup_flags,
 //   show_window, table (one line per name in ..\scripts\table\ at start).
 //
 // The record is written under a temporary name and renamed, so a reader
@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
 
@@ -55,8 +56,12 @@ void AppendTableNames(const std::wstring& ownPath, std::string& record) {
 int wmain(int argc, wchar_t** argv);
 
 int wmain(int argc, wchar_t** argv) {
-  const std::wstring self = platform::ModuleFileName(nullptr);
-  std::string record = "module=" + Utf8(self) + "\n";
+  const std::wstring module = platform::ModuleFileName(nullptr);
+  // Its own file, absolute also where the system names it relative to the
+  // working folder (Wine, started through a path that no drive maps).
+  const std::wstring self =
+      platform::ApplicationFolder() + module.substr(module.find_last_of(L"\\/"));
+  std::string record = "module=" + Utf8(module) + "\n";
   record += "command_line=" + Utf8(::GetCommandLineW()) + "\n";
   for (int i = 0; i < argc; ++i) record += "argv=" + Utf8(argv[i]) + "\n";
   record += "cwd=" + Utf8(CurrentFolder()) + "\n";

@@ -109,7 +109,8 @@ class PosixFileSystem final : public tables::FileSystem {
   bool FolderExists(const NativeString& path) override {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR) return false;
+      // Nothing there, or a link to itself or through too many links.
+      if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return false;
       ThrowErrno(errno);
     }
     return S_ISDIR(st.st_mode);

@@ -62,9 +62,15 @@ bool SetAttributes(HANDLE file, FILE_BASIC_INFO basic, DWORD attributes) noexcep
 
 }  // namespace
 
+bool IsEntryName(std::wstring_view name) noexcept {
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_of(L"\\/") == std::wstring_view::npos;
+}
+
 UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name) {
-  // A name too long for the kernel's string is no name in any folder.
-  if (name.empty() || name.size() > 0x7FFF) ThrowWin32Error(ERROR_INVALID_NAME);
+  // A name too long for the kernel's string is no name in any folder, and
+  // one that is not a single name is no file of this folder: see IsEntryName.
+  if (name.size() > 0x7FFF || !IsEntryName(name)) ThrowWin32Error(ERROR_INVALID_NAME);
   HANDLE opened = nullptr;
   NTSTATUS status =
       OpenIn(folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, &opened);

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/command_line.h"
 #include "platform/message_text.h"
 #include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
@@ -20,8 +19,12 @@ namespace {
 
 using tables::NativeString;
 
+// The answers to a path that names no folder or file: nothing there, or a
+// name that leads nowhere (a dangling link), or one that cannot be resolved
+// at all (a link to itself, a chain of links too long to follow).
 bool IsNotFound(DWORD code) noexcept {
   switch (code) {
+    case ERROR_CANT_RESOLVE_FILENAME:
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -227,30 +230,18 @@ std::wstring SystemErrorText(DWORD code, std::wstring_view subject) {
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
                                                                &::LocalFree);
-  if (length == 0) return L"Error " + tables::DecimalText<wchar_t>(code) + L".";
-  // Asked for without its inserts filled (the system would read them from
-  // arguments nobody passed); they are filled here.
-  std::wstring text = FillInserts(std::wstring_view(buffer, length), subject);
+  const std::wstring unknown = L"Error " + tables::DecimalText<wchar_t>(code) + L".";
+  std::wstring_view text = length == 0 ? std::wstring_view(unknown)
+                                       : std::wstring_view(buffer, length);
+  // The text's own line break goes before the subject is put in, so that a
+  // subject ending in spaces keeps them.
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
                            text.back() == L' ')) {
-    text.pop_back();
+    text.remove_suffix(1);
   }
-  return text;
-}
-
-std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {
-  std::wstring buffer(initialCapacity > 0 ? initialCapacity : 1, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(
-        module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) ThrowLastError();
-    // A path that fills the whole buffer may have been cut short.
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
+  // Asked for without its inserts filled (the system would read them from
+  // arguments nobody passed); they are filled here.
+  return TextNaming(text, subject);
 }
 
 std::wstring ApiPath(const std::wstring& path) {
@@ -279,34 +270,6 @@ std::unique_ptr<tables::FileSystem> CreateFileSystem() {
 
 std::unique_ptr<tables::FileSystem> CreateFileSystemWith(DeletionCalls calls) {
   return std::make_unique<Win32FileSystem>(calls);
-}
-
-NativeString ApplicationFolder() {
-  std::wstring path = ModuleFileName(nullptr);
-  const std::size_t separator = path.find_last_of(L"\\/");
-  path.resize(separator == std::wstring::npos ? 0 : separator);
-  return path;
-}
-
-void StartProgram(const NativeString& program,
-                  const std::vector<NativeString>& arguments,
-                  tables::ShowState show) {
-  // The program is named twice, as the application and quoted at the head of
-  // the command line: Windows then starts exactly this file, and the program
-  // sees its own path as one argument, spaces and all.
-  std::wstring commandLine = BuildCommandLine(program, arguments);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(show);
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ThrowLastError(program);
-  }
-  // Not waited for and not tracked: both handles go at once.
-  const UniqueKernelHandle processHandle(process.hProcess);
-  const UniqueKernelHandle threadHandle(process.hThread);
 }
 
 }  // namespace platform

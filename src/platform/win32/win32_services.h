@@ -27,13 +27,14 @@ Function SystemFunction(const wchar_t* module, const char* name) {
 }
 
 // The error with the system's own text for the code. `subject` names what
-// failed (a path): the text's first insert, as in "Bad EXE format for %1.".
+// failed (a path), once: as the text's first insert where it has one ("Bad
+// EXE format for %1."), else on a line of its own after it (TextNaming).
 tables::SystemError Win32Error(DWORD code, std::wstring_view subject = {});
 [[noreturn]] void ThrowWin32Error(DWORD code, std::wstring_view subject = {});
 [[noreturn]] void ThrowLastError(std::wstring_view subject = {});
 
-// The system's text for an error code, without the trailing line break and
-// with its inserts filled (see FillInserts).
+// The system's text for an error code, without the trailing line break,
+// naming `subject` as Win32Error says.
 std::wstring SystemErrorText(DWORD code, std::wstring_view subject = {});
 
 // The full path of a loaded module (NULL: the running executable). The
@@ -41,15 +42,54 @@ std::wstring SystemErrorText(DWORD code, std::wstring_view subject = {});
 // fits, so no length limit applies.
 std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
 
+// The running executable's path as GetModuleFileNameW gives it. Under Wine,
+// for a program started through a path that no drive maps, it is relative
+// ("unix\tmp\...\prog.exe").
+std::wstring RunningModuleFileName();
+// The NT path of the running executable's image ("\??\C:\...",
+// "\Device\HarddiskVolume2\..."), which names it whatever the drives and
+// the working folder.
+std::wstring RunningImageNtPath();
+
+// Where the application folder is read from: the system's own answers except
+// in tests. Each gives a path or throws.
+struct ProgramPathCalls {
+  std::wstring (*moduleFileName)() = RunningModuleFileName;
+  std::wstring (*imageNtPath)() = RunningImageNtPath;
+};
+
+// True for a path that names the same place from any working folder and
+// drive: a drive letter with a separator, or two separators first (UNC,
+// \\?\). "C:x" and "\x" depend on the current folder of a drive.
+bool IsAbsolutePath(std::wstring_view path) noexcept;
+
+// The Win32 path of an NT path: "\??\X" is "\\?\X", and a device's own
+// ("\Device\...") is reached through "\\?\GLOBALROOT". Empty for what is
+// no NT path.
+std::wstring Win32PathOfNtPath(std::wstring_view ntPath);
+
+// The folder of the running executable, without a trailing separator, and
+// always absolute: where the module's path is not, the image's NT path
+// stands in. Throws, naming the module's path, when neither gives an
+// absolute one: the working folder is never taken for the program's.
+std::wstring ApplicationFolderWith(const ProgramPathCalls& calls);
+
 // A path as the file functions should be given it: long paths are made
 // absolute and given the \\?\ prefix, so they work on any Windows version.
 std::wstring ApiPath(const std::wstring& path);
+
+// True when a listed name can only be one entry of its folder: not empty,
+// not "." or "..", and holding no separator. A file system that allows a
+// backslash in a name (Linux, as Wine lists it) would otherwise have the
+// name read as a path: "a\b.bin" would open b.bin in the subfolder a.
+bool IsEntryName(std::wstring_view name) noexcept;
 
 // Opens a file for deletion, named exactly as listed in an open folder: the
 // entry itself (a link, not its target), sharing everything so that only a
 // holder who refuses deletion stands in the way. The name is taken as it
 // is, relative to the folder's handle: no path rule reads it, so CON.bin or
-// nul.bin is a file there, never a device. Throws on failure.
+// nul.bin is a file there, never a device. A name that is no entry name
+// (IsEntryName) is never opened. Throws on failure.
 UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name);
 
 // Marks an open file for deletion; it goes when the last handle closes.
