@@ -25,10 +25,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = L"BareWindow";
   if (::RegisterClassExW(&windowClass) == 0) return 1;
-  const HWND window = ::CreateWindowExW(0, L"BareWindow", L"Bare Window",
-                                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, 320, 140, nullptr, nullptr, instance,
-                                        nullptr);
+  const HWND window = ::CreateWindowExW(
+      0, L"BareWindow", L"Bare Window", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+      CW_USEDEFAULT, 320, 140, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   ::ShowWindow(window, showCommand);
   ::UpdateWindow(window);

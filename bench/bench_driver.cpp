@@ -216,15 +216,15 @@ double Median(std::vector<double> values) {
 
 struct Syscalls {
   long total = 0;
-  long unlinks = 0;     // unlink, unlinkat
-  long stats = 0;       // the stat family
+  long unlinks = 0;  // unlink, unlinkat
+  long stats = 0;    // the stat family
   long getdents = 0;
 };
 
 Syscalls ParseStraceSummary(const std::string& file) {
-  static const std::set<std::string> kStats = {
-      "stat", "lstat", "fstat", "newfstatat", "fstatat64", "statx",
-      "stat64", "lstat64", "fstat64", "oldstat", "oldlstat", "oldfstat"};
+  static const std::set<std::string> kStats = {"stat",      "lstat",   "fstat",    "newfstatat",
+                                               "fstatat64", "statx",   "stat64",   "lstat64",
+                                               "fstat64",   "oldstat", "oldlstat", "oldfstat"};
   std::ifstream in(file);
   Syscalls calls;
   std::string line;
@@ -294,8 +294,8 @@ bool ShortNameEndsInBin(const std::string& name) {
   return !isShortName && extension.size() >= 3 && EndsInBin(extension.substr(0, 3));
 }
 
-bool Compare(const std::string& what, const Names& ours, const Names& theirs,
-             const Names& expected, bool wine, std::size_t* explained) {
+bool Compare(const std::string& what, const Names& ours, const Names& theirs, const Names& expected,
+             bool wine, std::size_t* explained) {
   bool ok = true;
   if (ours != expected) {
     std::printf("!!! %s: our sweep left the wrong files\n", what.c_str());
@@ -317,8 +317,9 @@ bool Compare(const std::string& what, const Names& ours, const Names& theirs,
   }
   unexplained.insert(unexplained.end(), onlyTheirs.begin(), onlyTheirs.end());
   if (!unexplained.empty()) {
-    std::printf("!!! %s: the two sides left different files (%zu only ours, %zu only theirs), e.g.:\n",
-                what.c_str(), onlyOurs.size() - byShortName, onlyTheirs.size());
+    std::printf(
+        "!!! %s: the two sides left different files (%zu only ours, %zu only theirs), e.g.:\n",
+        what.c_str(), onlyOurs.size() - byShortName, onlyTheirs.size());
     for (std::size_t i = 0; i < unexplained.size() && i < 10; ++i) {
       std::printf("!!!     %s\n", unexplained[i].c_str());
     }
@@ -337,8 +338,8 @@ bool Measure(const Options& options, std::size_t n, bool wine, Row& row) {
   bool ok = true;
   row.n = n;
   for (int rep = 0; rep < reps; ++rep) {
-    const std::string base = options.work + "/" + (wine ? "w" : "n") + std::to_string(n) + "-" +
-                             std::to_string(rep);
+    const std::string base =
+        options.work + "/" + (wine ? "w" : "n") + std::to_string(n) + "-" + std::to_string(rep);
     const std::string oursDir = base + "-ours";
     const std::string theirsDir = base + "-theirs";
     const auto layoutStart = std::chrono::steady_clock::now();
@@ -349,13 +350,19 @@ bool Measure(const Options& options, std::size_t n, bool wine, Row& row) {
     row.bins = layout.binFiles;
 
     const std::vector<std::string> oursCommand =
-        wine ? std::vector<std::string>{options.wineCommand, options.wineOurs, WinePath(oursDir) + "\\"}
+        wine ? std::vector<std::string>{options.wineCommand, options.wineOurs,
+                                        WinePath(oursDir) + "\\"}
              : std::vector<std::string>{options.ours, oursDir + "/"};
     const std::vector<std::string> theirsCommand =
-        wine ? std::vector<std::string>{options.wineCommand, "cmd", "/c", "del", "/f", "/q",
+        wine ? std::vector<std::string>{options.wineCommand,
+                                        "cmd",
+                                        "/c",
+                                        "del",
+                                        "/f",
+                                        "/q",
                                         WinePath(theirsDir) + "\\*bin"}
-             : std::vector<std::string>{"find", theirsDir, "-maxdepth", "1", "-type", "f",
-                                        "-iname", "*bin", "-delete"};
+             : std::vector<std::string>{"find", theirsDir, "-maxdepth", "1",      "-type",
+                                        "f",    "-iname",  "*bin",      "-delete"};
     RunResult oursRun, theirsRun;
     const bool oursFirst = rep % 2 == 0;
     if (oursFirst) {
@@ -373,16 +380,18 @@ bool Measure(const Options& options, std::size_t n, bool wine, Row& row) {
     // peak working set under Wine).
     row.oursPeakKib =
         std::max(row.oursPeakKib, static_cast<long>(Field(oursRun.out, "peak_rss_kib")));
-    std::printf("  N=%-8zu rep %d/%d (%-4s first): ours %8.4f s (sweep alone %8.4f s)  %-4s %8.4f s  "
-                "ratio %.3f  [layout of both %.1f s]\n",
-                n, rep + 1, reps, oursFirst ? "ours" : theirName, oursRun.seconds, inner.back(),
-                theirName, theirsRun.seconds, ratios.back(), layoutSeconds);
+    std::printf(
+        "  N=%-8zu rep %d/%d (%-4s first): ours %8.4f s (sweep alone %8.4f s)  %-4s %8.4f s  "
+        "ratio %.3f  [layout of both %.1f s]\n",
+        n, rep + 1, reps, oursFirst ? "ours" : theirName, oursRun.seconds, inner.back(), theirName,
+        theirsRun.seconds, ratios.back(), layoutSeconds);
     std::fflush(stdout);
 
     const std::string what = std::string(wine ? "wine" : "native") + " N=" + std::to_string(n) +
                              " rep " + std::to_string(rep + 1);
     ok = Compare(what, Listing(oursDir), Listing(theirsDir), layout.expectedLeft, wine,
-                 &row.explained) && ok;
+                 &row.explained) &&
+         ok;
     RemoveTree(oursDir);
     RemoveTree(theirsDir);
   }
@@ -397,9 +406,9 @@ bool Measure(const Options& options, std::size_t n, bool wine, Row& row) {
     row.oursCalls = Trace({options.ours, dir + "/"}, options.work + "/ours.strace");
     RemoveTree(dir);
     LayOut(dir, n);
-    row.theirsCalls = Trace({"find", dir, "-maxdepth", "1", "-type", "f", "-iname", "*bin",
-                             "-delete"},
-                            options.work + "/find.strace");
+    row.theirsCalls =
+        Trace({"find", dir, "-maxdepth", "1", "-type", "f", "-iname", "*bin", "-delete"},
+              options.work + "/find.strace");
     RemoveTree(dir);
     row.traced = true;
   }
@@ -423,18 +432,30 @@ Options ParseOptions(int argc, char** argv) {
       if (i + 1 >= argc) throw std::runtime_error("missing value for " + arg);
       return argv[++i];
     };
-    if (arg == "--ours") options.ours = value();
-    else if (arg == "--work") options.work = value();
-    else if (arg == "--sizes") options.sizes = ParseSizes(value());
-    else if (arg == "--reps") options.reps = std::stoi(value());
-    else if (arg == "--reps-large") options.repsLarge = std::stoi(value());
-    else if (arg == "--no-strace") options.strace = false;
-    else if (arg == "--no-native") options.native = false;
-    else if (arg == "--wine-ours") options.wineOurs = value();
-    else if (arg == "--wine-command") options.wineCommand = value();
-    else if (arg == "--wine-max") options.wineMax = static_cast<std::size_t>(std::stoull(value()));
-    else if (arg == "--wine-reps") options.wineReps = std::stoi(value());
-    else throw std::runtime_error("unknown option " + arg);
+    if (arg == "--ours")
+      options.ours = value();
+    else if (arg == "--work")
+      options.work = value();
+    else if (arg == "--sizes")
+      options.sizes = ParseSizes(value());
+    else if (arg == "--reps")
+      options.reps = std::stoi(value());
+    else if (arg == "--reps-large")
+      options.repsLarge = std::stoi(value());
+    else if (arg == "--no-strace")
+      options.strace = false;
+    else if (arg == "--no-native")
+      options.native = false;
+    else if (arg == "--wine-ours")
+      options.wineOurs = value();
+    else if (arg == "--wine-command")
+      options.wineCommand = value();
+    else if (arg == "--wine-max")
+      options.wineMax = static_cast<std::size_t>(std::stoull(value()));
+    else if (arg == "--wine-reps")
+      options.wineReps = std::stoi(value());
+    else
+      throw std::runtime_error("unknown option " + arg);
   }
   if (options.ours.empty() || options.work.empty()) {
     throw std::runtime_error("--ours and --work are required");
@@ -461,7 +482,8 @@ int Main(int argc, char** argv) {
   if (options.native) {
     std::printf("Native: ours = %s FOLDER/\n", options.ours.c_str());
     std::printf("        find = find FOLDER -maxdepth 1 -type f -iname '*bin' -delete\n");
-    std::printf("Times are wall-clock per process, start to exit; ratio = ours/find per repetition.\n");
+    std::printf(
+        "Times are wall-clock per process, start to exit; ratio = ours/find per repetition.\n");
     if (options.strace) {
       const std::string dir = options.work + "/trace0";
       LayOut(dir, 0);
@@ -479,9 +501,10 @@ int Main(int argc, char** argv) {
   if (!options.wineOurs.empty()) {
     std::printf("\nWine: ours = wine %s Z:\\...\\FOLDER\\\n", options.wineOurs.c_str());
     std::printf("      del  = wine cmd /c del /f /q Z:\\...\\FOLDER\\*bin\n");
-    std::printf("Note: del matches 8.3 short names as well, so it also deletes names such as\n"
-                "x1.binary (short name X1~XXXX.BIN): not quite the same job. Files left only by\n"
-                "ours for that reason are counted, not failed.\n");
+    std::printf(
+        "Note: del matches 8.3 short names as well, so it also deletes names such as\n"
+        "x1.binary (short name X1~XXXX.BIN): not quite the same job. Files left only by\n"
+        "ours for that reason are counted, not failed.\n");
     for (const std::size_t n : options.sizes) {
       if (n > options.wineMax) continue;
       Row row;
@@ -492,36 +515,38 @@ int Main(int argc, char** argv) {
 
   if (options.native) {
     std::printf("\n=== Native: our sweep vs find (medians)\n");
-    std::printf("%9s %8s %10s %10s %8s %13s %10s\n", "N", "bins", "ours s", "find s",
-                "ratio", "ours peak KiB", "sweep s");
+    std::printf("%9s %8s %10s %10s %8s %13s %10s\n", "N", "bins", "ours s", "find s", "ratio",
+                "ours peak KiB", "sweep s");
     for (const Row& r : rows) {
-      std::printf("%9zu %8zu %10.4f %10.4f %8.3f %13ld %10.4f\n", r.n, r.bins, r.ours,
-                  r.theirs, r.ratio, r.oursPeakKib, r.oursInner);
+      std::printf("%9zu %8zu %10.4f %10.4f %8.3f %13ld %10.4f\n", r.n, r.bins, r.ours, r.theirs,
+                  r.ratio, r.oursPeakKib, r.oursInner);
     }
     std::printf("sweep s: the sweep alone, timed inside our process (no process start).\n");
     if (options.strace) {
-      std::printf("\n=== System calls (strace -f -c), our sweep of an empty folder: %ld in all, "
-                  "%ld stat-family, %ld unlink\n", empty.total, empty.stats, empty.unlinks);
+      std::printf(
+          "\n=== System calls (strace -f -c), our sweep of an empty folder: %ld in all, "
+          "%ld stat-family, %ld unlink\n",
+          empty.total, empty.stats, empty.unlinks);
       std::printf("%9s %8s %10s %11s %10s %14s %11s %11s %11s\n", "N", "bins", "unlinks",
-                  "unlink/bin", "stat-fam", "stat/entry*", "calls/entry", "find stats",
-                  "find c/e");
+                  "unlink/bin", "stat-fam", "stat/entry*", "calls/entry", "find stats", "find c/e");
       for (const Row& r : rows) {
         const double perEntry = r.n == 0 ? 0 : 1.0 / static_cast<double>(r.n);
-        std::printf("%9zu %8zu %10ld %11.4f %10ld %14.6f %11.4f %11ld %11.4f\n", r.n, r.bins,
-                    r.oursCalls.unlinks,
-                    r.bins == 0 ? 0.0 : static_cast<double>(r.oursCalls.unlinks) / static_cast<double>(r.bins),
-                    r.oursCalls.stats,
-                    static_cast<double>(r.oursCalls.stats - empty.stats) * perEntry,
-                    static_cast<double>(r.oursCalls.total) * perEntry, r.theirsCalls.stats,
-                    static_cast<double>(r.theirsCalls.total) * perEntry);
+        std::printf(
+            "%9zu %8zu %10ld %11.4f %10ld %14.6f %11.4f %11ld %11.4f\n", r.n, r.bins,
+            r.oursCalls.unlinks,
+            r.bins == 0 ? 0.0
+                        : static_cast<double>(r.oursCalls.unlinks) / static_cast<double>(r.bins),
+            r.oursCalls.stats, static_cast<double>(r.oursCalls.stats - empty.stats) * perEntry,
+            static_cast<double>(r.oursCalls.total) * perEntry, r.theirsCalls.stats,
+            static_cast<double>(r.theirsCalls.total) * perEntry);
       }
       std::printf("* stat-family calls beyond those of the empty-folder run, per entry.\n");
     }
   }
   if (!wineRows.empty()) {
     std::printf("\n=== Wine: our sweep vs cmd /c del (medians)\n");
-    std::printf("%9s %8s %10s %10s %8s %11s %10s %12s\n", "N", "bins", "ours s", "del s",
-                "ratio", "ours KiB", "sweep s", "del-only*");
+    std::printf("%9s %8s %10s %10s %8s %11s %10s %12s\n", "N", "bins", "ours s", "del s", "ratio",
+                "ours KiB", "sweep s", "del-only*");
     for (const Row& r : wineRows) {
       std::printf("%9zu %8zu %10.4f %10.4f %8.3f %11ld %10.4f %12zu\n", r.n, r.bins, r.ours,
                   r.theirs, r.ratio, r.oursPeakKib, r.oursInner, r.explained);
@@ -552,8 +577,9 @@ int Main(int argc, char** argv) {
   }
   if (small != nullptr && large != nullptr) {
     const long growth = large->oursPeakKib - small->oursPeakKib;
-    std::printf("peak memory at 1,000,000 within 1 MiB of 1,000: %ld KiB vs %ld KiB (%+ld KiB)  %s\n",
-                large->oursPeakKib, small->oursPeakKib, growth, Verdict(growth <= 1024));
+    std::printf(
+        "peak memory at 1,000,000 within 1 MiB of 1,000: %ld KiB vs %ld KiB (%+ld KiB)  %s\n",
+        large->oursPeakKib, small->oursPeakKib, growth, Verdict(growth <= 1024));
   }
   std::printf("\n%s\n", ok ? "Both sides left the same files everywhere."
                            : "!!! FAILED: the sides left different files (see !!! above).");

@@ -95,8 +95,8 @@ int wmain(int argc, wchar_t** argv) {
   for (Program& program : programs) {
     std::sort(program.times.begin(), program.times.end());
     const std::size_t n = program.times.size();
-    const double median = n % 2 ? program.times[n / 2]
-                                : (program.times[n / 2 - 1] + program.times[n / 2]) / 2;
+    const double median =
+        n % 2 ? program.times[n / 2] : (program.times[n / 2 - 1] + program.times[n / 2]) / 2;
     std::wprintf(L"program=%ls median_ms=%.1f min_ms=%.1f max_ms=%.1f\n", program.path.c_str(),
                  median, program.times.front(), program.times.back());
   }

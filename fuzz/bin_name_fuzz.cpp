@@ -12,8 +12,7 @@
 namespace {
 
 bool Model(std::string_view name) {
-  for (const std::string_view spelling :
-       {"bin", "biN", "bIn", "bIN", "Bin", "BiN", "BIn", "BIN"}) {
+  for (const std::string_view spelling : {"bin", "biN", "bIn", "bIN", "Bin", "BiN", "BIn", "BIN"}) {
     if (name.size() >= 3 && name.substr(name.size() - 3) == spelling) return true;
   }
   return false;

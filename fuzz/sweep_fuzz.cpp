@@ -53,13 +53,22 @@ class Reader {
 };
 
 enum class Kind {
-  kFile, kReadOnlyFile, kFolder, kLinkToOutsideFile, kLinkToOutsideFolder,
-  kDanglingLink, kLinkToEntry, kLoopingLink, kPipe, kCount
+  kFile,
+  kReadOnlyFile,
+  kFolder,
+  kLinkToOutsideFile,
+  kLinkToOutsideFolder,
+  kDanglingLink,
+  kLinkToEntry,
+  kLoopingLink,
+  kPipe,
+  kCount
 };
 
 // Endings that bring names near the rule's edge.
-constexpr const char* kEndings[] = {"", "bin", "BIN", "Bin", "bIn", ".bin", ".BIN",
-                                    "bin.", "bi", "in", ".binary", ".bin.bak", "b\xc4\xb1n"};
+constexpr const char* kEndings[] = {"",        "bin",      "BIN",       "Bin", "bIn",
+                                    ".bin",    ".BIN",     "bin.",      "bi",  "in",
+                                    ".binary", ".bin.bak", "b\xc4\xb1n"};
 
 std::string NameFrom(Reader& in) {
   const std::uint8_t lengthByte = in.Byte();
@@ -189,8 +198,8 @@ void RemoveBaseFolder() {
 std::string BaseFolder() {
   if (gBaseFolder[0] == '\0') {
     const char* tmp = std::getenv("TMPDIR");
-    const std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                                "/vbc-sweep-fuzz-XXXXXX";
+    const std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vbc-sweep-fuzz-XXXXXX";
     if (pattern.size() >= sizeof gBaseFolder) Die("TMPDIR is too long");
     std::memcpy(gBaseFolder, pattern.c_str(), pattern.size() + 1);
     if (::mkdtemp(gBaseFolder) == nullptr) Die("mkdtemp");
@@ -258,14 +267,22 @@ std::pair<std::string, bool> LayOut(const std::string& root, Reader& in) {
     names.push_back(name);
   }
   switch (how % 8) {
-    case 0: return {table + "/", true};
-    case 1: return {table, true};
-    case 2: return {table + "//", true};
-    case 3: return {root + "/link-to-table/", true};
-    case 4: return {root + "/link-to-table", true};
-    case 5: return {root + "/table.bin", false};      // a file, not a folder
-    case 6: return {root + "/missing/", false};       // not there
-    default: return {table + "/./", true};
+    case 0:
+      return {table + "/", true};
+    case 1:
+      return {table, true};
+    case 2:
+      return {table + "//", true};
+    case 3:
+      return {root + "/link-to-table/", true};
+    case 4:
+      return {root + "/link-to-table", true};
+    case 5:
+      return {root + "/table.bin", false};  // a file, not a folder
+    case 6:
+      return {root + "/missing/", false};  // not there
+    default:
+      return {table + "/./", true};
   }
 }
 
@@ -301,8 +318,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Snapshot(root, "", after);
   if (after != expected) {
     for (const auto& [key, node] : expected) {
-      if (after.count(key) == 0) std::fprintf(stderr, "  should still be there: %s\n", key.c_str());
-      else if (!(after.at(key) == node)) std::fprintf(stderr, "  changed: %s\n", key.c_str());
+      if (after.count(key) == 0)
+        std::fprintf(stderr, "  should still be there: %s\n", key.c_str());
+      else if (!(after.at(key) == node))
+        std::fprintf(stderr, "  changed: %s\n", key.c_str());
     }
     for (const auto& [key, node] : after) {
       if (expected.count(key) == 0) std::fprintf(stderr, "  should be gone: %s\n", key.c_str());

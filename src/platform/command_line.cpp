@@ -24,8 +24,7 @@ void AppendQuoted(std::wstring& out, std::wstring_view argument) {
 }  // namespace
 
 std::wstring QuoteArgument(std::wstring_view argument) {
-  if (!argument.empty() &&
-      argument.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {
     return std::wstring(argument);
   }
   std::wstring out;

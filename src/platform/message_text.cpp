@@ -33,10 +33,18 @@ std::wstring Fill(std::wstring_view text, std::wstring_view subject, bool& named
       continue;
     }
     switch (next) {
-      case L'n': out += L"\r\n"; break;
-      case L'r': out += L'\r'; break;
-      case L't': out += L'\t'; break;
-      default: out += next; break;  // %% %. %! and "% " stand for themselves
+      case L'n':
+        out += L"\r\n";
+        break;
+      case L'r':
+        out += L'\r';
+        break;
+      case L't':
+        out += L'\t';
+        break;
+      default:
+        out += next;
+        break;  // %% %. %! and "% " stand for themselves
     }
   }
   return out;

@@ -2,18 +2,15 @@
 
 namespace platform {
 
-tables::NativeString SystemPlatform::ApplicationFolder() {
-  return platform::ApplicationFolder();
-}
+tables::NativeString SystemPlatform::ApplicationFolder() { return platform::ApplicationFolder(); }
 
 std::unique_ptr<tables::FileSystem> SystemPlatform::CreateFileSystem() {
   return platform::CreateFileSystem();
 }
 
-void SystemPlatform::StartProgram(
-    const tables::NativeString& program,
-    const std::vector<tables::NativeString>& arguments,
-    tables::ShowState show) {
+void SystemPlatform::StartProgram(const tables::NativeString& program,
+                                  const std::vector<tables::NativeString>& arguments,
+                                  tables::ShowState show) {
   platform::StartProgram(program, arguments, show);
 }
 

@@ -11,8 +11,7 @@ namespace platform {
 // Starts `program` with `arguments` as a separate process without waiting.
 // Throws tables::SystemError when it cannot be started.
 void StartProgram(const tables::NativeString& program,
-                  const std::vector<tables::NativeString>& arguments,
-                  tables::ShowState show);
+                  const std::vector<tables::NativeString>& arguments, tables::ShowState show);
 
 // The folder holding the running executable, without a trailing separator.
 tables::NativeString ApplicationFolder();

@@ -12,8 +12,7 @@ constexpr NativeChar AsciiUpper(NativeChar c) noexcept {
 bool IsBinFile(NativeStringView path) noexcept {
   if (path.size() < 3) return false;
   const NativeStringView tail = path.substr(path.size() - 3);
-  return AsciiUpper(tail[0]) == 'B' && AsciiUpper(tail[1]) == 'I' &&
-         AsciiUpper(tail[2]) == 'N';
+  return AsciiUpper(tail[0]) == 'B' && AsciiUpper(tail[1]) == 'I' && AsciiUpper(tail[2]) == 'N';
 }
 
 }  // namespace tables

@@ -4,8 +4,7 @@
 
 namespace tables {
 
-void DeleteAllBins(const NativeString& FolderSpec,
-                   const FileSystemFactory& createFileSystem) {
+void DeleteAllBins(const NativeString& FolderSpec, const FileSystemFactory& createFileSystem) {
   // Failures up to the opening of the folder are the caller's to hear of.
   const std::unique_ptr<FileSystem> fileSystem = createFileSystem();
   if (!fileSystem->FolderExists(FolderSpec)) return;

@@ -14,7 +14,6 @@ namespace tables {
 // folder is open nothing escapes: a file whose name cannot be read or that
 // cannot be deleted stays and the walk goes on; when the listing cannot be
 // had, or stepping to the next file fails, the sweep simply ends.
-void DeleteAllBins(const NativeString& FolderSpec,
-                   const FileSystemFactory& createFileSystem);
+void DeleteAllBins(const NativeString& FolderSpec, const FileSystemFactory& createFileSystem);
 
 }  // namespace tables

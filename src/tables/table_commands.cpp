@@ -26,8 +26,7 @@ void DeleteBins(TablePlatform& platform) {
 void CompileBins(TablePlatform& platform) {
   DeleteBins(platform);  // runs to its end before the compiler starts
   platform.StartProgram(CompilerOf(platform.ApplicationFolder()),
-                        {NativeString(kCompilerArgument1),
-                         NativeString(kCompilerArgument2)},
+                        {NativeString(kCompilerArgument1), NativeString(kCompilerArgument2)},
                         ShowState::kMinimized);
 }
 

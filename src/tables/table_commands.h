@@ -26,8 +26,7 @@ class TablePlatform {
   virtual std::unique_ptr<FileSystem> CreateFileSystem() = 0;
   // Starts exactly `program` with the arguments, as a separate process, and
   // returns at once without waiting for it. Throws when it cannot start.
-  virtual void StartProgram(const NativeString& program,
-                            const std::vector<NativeString>& arguments,
+  virtual void StartProgram(const NativeString& program, const std::vector<NativeString>& arguments,
                             ShowState show) = 0;
 };
 

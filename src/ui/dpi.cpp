@@ -38,19 +38,19 @@ RECT PixelRect(const TwipRect& twips, UINT dpi) {
 }
 
 UINT WindowDpi(HWND window) {
-  if (const auto getDpiForWindow = platform::SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow")) {
+  if (const auto getDpiForWindow =
+          platform::SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow")) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi != 0) return dpi;
   }
   return SystemDpi();
 }
 
-SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle,
-                         UINT dpi) {
+SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi) {
   RECT rect{0, 0, clientWidth, clientHeight};
   BOOL adjusted = FALSE;
-  if (const auto adjustForDpi =
-          platform::SystemFunction<AdjustWindowRectExForDpiFunction>(L"user32.dll", "AdjustWindowRectExForDpi")) {
+  if (const auto adjustForDpi = platform::SystemFunction<AdjustWindowRectExForDpiFunction>(
+          L"user32.dll", "AdjustWindowRectExForDpi")) {
     adjusted = adjustForDpi(&rect, style, FALSE, exStyle, dpi);
   }
   if (!adjusted) adjusted = ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
@@ -62,8 +62,8 @@ UniqueFont MessageFont(UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   BOOL found = FALSE;
-  if (const auto forDpi =
-          platform::SystemFunction<SystemParametersInfoForDpiFunction>(L"user32.dll", "SystemParametersInfoForDpi")) {
+  if (const auto forDpi = platform::SystemFunction<SystemParametersInfoForDpiFunction>(
+          L"user32.dll", "SystemParametersInfoForDpi")) {
     found = forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
   }
   if (!found) {

@@ -37,8 +37,7 @@ UINT WindowDpi(HWND window);
 
 // The outer size of a window with the given styles whose client area is
 // `clientWidth` x `clientHeight` pixels, at `dpi`.
-SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle,
-                         UINT dpi);
+SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi);
 
 // The font Windows uses for message boxes and dialogs, at `dpi`. Null when
 // the system cannot say or the font cannot be made.

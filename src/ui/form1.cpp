@@ -51,8 +51,8 @@ std::wstring Widen(const char* text) {
 
 std::wstring FailureText(const std::wstring& command, unsigned long number,
                          const std::wstring& description) {
-  std::wstring text = command + L" did not finish.\n\nError " +
-                     tables::DecimalText<wchar_t>(number);
+  std::wstring text =
+      command + L" did not finish.\n\nError " + tables::DecimalText<wchar_t>(number);
   text += description.empty() ? L"." : L": " + description;
   return text;
 }

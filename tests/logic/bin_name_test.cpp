@@ -15,9 +15,9 @@ TEST(BinNameRule, NamesEndingInBinInAnyCaseMatch) {
 
 TEST(BinNameRule, TheEndOfTheNameCountsNotTheExtension) {
   for (const NativeStringView name :
-       {VBC_TEXT("a.bin.bak"), VBC_TEXT("bin.txt"), VBC_TEXT("x.binary"),
-        VBC_TEXT("a.bi"), VBC_TEXT("a.bin "), VBC_TEXT("a.bin."), VBC_TEXT("bi"),
-        VBC_TEXT("n"), VBC_TEXT(""), VBC_TEXT("b1n"), VBC_TEXT("a.bim")}) {
+       {VBC_TEXT("a.bin.bak"), VBC_TEXT("bin.txt"), VBC_TEXT("x.binary"), VBC_TEXT("a.bi"),
+        VBC_TEXT("a.bin "), VBC_TEXT("a.bin."), VBC_TEXT("bi"), VBC_TEXT("n"), VBC_TEXT(""),
+        VBC_TEXT("b1n"), VBC_TEXT("a.bim")}) {
     EXPECT_FALSE(IsBinFile(name)) << name.size();
   }
 }

@@ -16,7 +16,7 @@ const NativeString kFolder = VBC_TEXT("table/");
 
 FakeDisk MixedFolder() {
   FakeDisk disk;
-  disk.files = {VBC_TEXT("a.bin"), VBC_TEXT("d.txt"), VBC_TEXT("B.BIN"),
+  disk.files = {VBC_TEXT("a.bin"),     VBC_TEXT("d.txt"), VBC_TEXT("B.BIN"),
                 VBC_TEXT("e.bin.bak"), VBC_TEXT("cabin"), VBC_TEXT("c.Bin")};
   return disk;
 }
@@ -75,8 +75,7 @@ TEST(BinSweep, UnreadableNameSkipsOnlyThatFile) {
   FakeDisk disk = MixedFolder();
   disk.fail.name = {VBC_TEXT("B.BIN")};
   EXPECT_NO_THROW(DeleteAllBins(kFolder, FactoryFor(disk)));
-  EXPECT_EQ(disk.Remaining(),
-            (Names{VBC_TEXT("d.txt"), VBC_TEXT("B.BIN"), VBC_TEXT("e.bin.bak")}));
+  EXPECT_EQ(disk.Remaining(), (Names{VBC_TEXT("d.txt"), VBC_TEXT("B.BIN"), VBC_TEXT("e.bin.bak")}));
   EXPECT_EQ(disk.liveObjects, 0);
 }
 
@@ -84,8 +83,8 @@ TEST(BinSweep, FailedDeleteLeavesThatFileAndGoesOn) {
   FakeDisk disk = MixedFolder();
   disk.fail.remove = {VBC_TEXT("a.bin"), VBC_TEXT("cabin")};
   EXPECT_NO_THROW(DeleteAllBins(kFolder, FactoryFor(disk)));
-  EXPECT_EQ(disk.Remaining(), (Names{VBC_TEXT("a.bin"), VBC_TEXT("d.txt"),
-                                     VBC_TEXT("e.bin.bak"), VBC_TEXT("cabin")}));
+  EXPECT_EQ(disk.Remaining(), (Names{VBC_TEXT("a.bin"), VBC_TEXT("d.txt"), VBC_TEXT("e.bin.bak"),
+                                     VBC_TEXT("cabin")}));
   EXPECT_EQ(disk.liveObjects, 0);
 }
 

@@ -6,9 +6,9 @@ namespace platform {
 namespace {
 
 TEST(CommandLine, ProgramIsAlwaysQuotedAndPlainArgumentsAreNot) {
-  EXPECT_EQ(BuildCommandLine(L"C:\\Program Files\\Host\\req\\compile.exe",
-                             {L"table_bin", L"startgame"}),
-            L"\"C:\\Program Files\\Host\\req\\compile.exe\" table_bin startgame");
+  EXPECT_EQ(
+      BuildCommandLine(L"C:\\Program Files\\Host\\req\\compile.exe", {L"table_bin", L"startgame"}),
+      L"\"C:\\Program Files\\Host\\req\\compile.exe\" table_bin startgame");
   EXPECT_EQ(BuildCommandLine(L"C:\\H\\req\\compile.exe", {}), L"\"C:\\H\\req\\compile.exe\"");
 }
 

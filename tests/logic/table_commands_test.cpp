@@ -33,11 +33,8 @@ class FakePlatform final : public TablePlatform {
     ++reads;
     return folder;
   }
-  std::unique_ptr<FileSystem> CreateFileSystem() override {
-    return testing::FactoryFor(disk_)();
-  }
-  void StartProgram(const NativeString& program, const Names& arguments,
-                    ShowState show) override {
+  std::unique_ptr<FileSystem> CreateFileSystem() override { return testing::FactoryFor(disk_)(); }
+  void StartProgram(const NativeString& program, const Names& arguments, ShowState show) override {
     NativeString call = VBC_TEXT("start ") + program;
     for (const NativeString& a : arguments) call += VBC_TEXT("|") + a;
     call += VBC_TEXT("|show=");
@@ -60,9 +57,9 @@ TEST(DeleteBinsCommand, SweepsTheTableFolderAndStartsNothing) {
   FakeDisk disk = TableWithBins();
   FakePlatform platform(disk);
   DeleteBins(platform);
-  EXPECT_EQ(disk.calls, (Names{VBC_TEXT("exists H" SEP "scripts" SEP "table" SEP),
-                               VBC_TEXT("open H" SEP "scripts" SEP "table" SEP),
-                               VBC_TEXT("delete a.bin")}));
+  EXPECT_EQ(disk.calls,
+            (Names{VBC_TEXT("exists H" SEP "scripts" SEP "table" SEP),
+                   VBC_TEXT("open H" SEP "scripts" SEP "table" SEP), VBC_TEXT("delete a.bin")}));
 }
 
 TEST(CompileBinsCommand, SweepsFirstThenStartsTheCompilerMinimised) {

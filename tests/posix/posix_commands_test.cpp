@@ -32,11 +32,11 @@ class HostPlatform final : public platform::SystemPlatform {
 
 // A compiler that writes its arguments and the table folder's names.
 void InstallRecordingCompiler(const TempFolder& host) {
-  const fs::path compiler = host.Write(
-      "req/compile.exe",
-      "#!/bin/sh\n"
-      "cd \"$(dirname \"$0\")\"\n"
-      "{ echo \"$@\"; ls ../scripts/table; } > record.tmp && mv record.tmp record\n");
+  const fs::path compiler =
+      host.Write("req/compile.exe",
+                 "#!/bin/sh\n"
+                 "cd \"$(dirname \"$0\")\"\n"
+                 "{ echo \"$@\"; ls ../scripts/table; } > record.tmp && mv record.tmp record\n");
   fs::permissions(compiler, fs::perms::owner_all);
 }
 

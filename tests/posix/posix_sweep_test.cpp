@@ -21,8 +21,8 @@ void Sweep(const fs::path& folder) {
 
 TEST(PosixSweep, MixedFolderLosesExactlyItsBinFiles) {
   TempFolder t;
-  for (const char* name : {"a.bin", "B.BIN", "c.Bin", "cabin", "d.txt",
-                           "e.bin.bak", "bin", "x.binary", "sub/f.bin"}) {
+  for (const char* name :
+       {"a.bin", "B.BIN", "c.Bin", "cabin", "d.txt", "e.bin.bak", "bin", "x.binary", "sub/f.bin"}) {
     t.Write(name);
   }
   fs::create_directory(t.Path() / "dir.bin");

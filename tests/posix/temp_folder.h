@@ -15,8 +15,7 @@ namespace tables::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "vbc-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "vbc-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
     path_ = pattern;
   }
@@ -31,8 +30,7 @@ class TempFolder {
 
   const std::filesystem::path& Path() const { return path_; }
 
-  std::filesystem::path Write(const std::string& relative,
-                              const std::string& content = "x") const {
+  std::filesystem::path Write(const std::string& relative, const std::string& content = "x") const {
     const std::filesystem::path file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << content;

@@ -93,13 +93,28 @@ class Churn {
     const std::string n = std::to_string(k);
     Entry entry;
     switch (k % 8) {
-      case 0: case 3: entry = {What::kBinFile, "c" + n + (k % 16 == 0 ? ".BIN" : "cabin"), ""}; break;
-      case 1: entry = {What::kOtherFile, "c" + n + ".txt", "churn " + n}; break;
-      case 4: entry = {What::kOtherFile, "c" + n + ".binary", "churn " + n}; break;
-      case 6: entry = {What::kOtherFile, "c" + n + ".bin.bak", "churn " + n}; break;
-      case 2: entry = {What::kFolder, "cd" + n + ".bin", "inner " + n}; break;
-      case 5: entry = {What::kLinkToFolder, "cl" + n + ".bin", ""}; break;
-      default: entry = {What::kFileThenFolder, "cw" + n + ".bin", "inner " + n}; break;
+      case 0:
+      case 3:
+        entry = {What::kBinFile, "c" + n + (k % 16 == 0 ? ".BIN" : "cabin"), ""};
+        break;
+      case 1:
+        entry = {What::kOtherFile, "c" + n + ".txt", "churn " + n};
+        break;
+      case 4:
+        entry = {What::kOtherFile, "c" + n + ".binary", "churn " + n};
+        break;
+      case 6:
+        entry = {What::kOtherFile, "c" + n + ".bin.bak", "churn " + n};
+        break;
+      case 2:
+        entry = {What::kFolder, "cd" + n + ".bin", "inner " + n};
+        break;
+      case 5:
+        entry = {What::kLinkToFolder, "cl" + n + ".bin", ""};
+        break;
+      default:
+        entry = {What::kFileThenFolder, "cw" + n + ".bin", "inner " + n};
+        break;
     }
     const std::string path = folder_ + "/" + entry.name;
     switch (entry.what) {
@@ -192,8 +207,8 @@ TEST(SweepRace, FolderChangingDuringTheSweepLosesOnlyItsBinFiles) {
   std::vector<std::pair<std::string, std::string>> keep;
   for (int i = 0; i < 150; ++i) {
     const std::string n = std::to_string(i);
-    for (const std::string& name : {"k" + n + ".txt", "x" + n + ".binary", "e" + n + ".bin.bak",
-                                    "bi" + n, "BIN" + n}) {
+    for (const std::string& name :
+         {"k" + n + ".txt", "x" + n + ".binary", "e" + n + ".bin.bak", "bi" + n, "BIN" + n}) {
       keep.emplace_back(name, "keep " + name);
       WriteFile(folder + "/" + name, "keep " + name, i % 7 == 0 ? 0444 : 0644);
     }
@@ -220,8 +235,10 @@ TEST(SweepRace, FolderChangingDuringTheSweepLosesOnlyItsBinFiles) {
     std::vector<std::string> bins;
     for (int i = 0; i < 100; ++i) {
       const std::string n = std::to_string(rounds) + "_" + std::to_string(i);
-      const std::string name = i % 4 == 0 ? "s" + n + ".bin" : i % 4 == 1 ? "S" + n + ".BIN"
-                             : i % 4 == 2 ? n + "cabin" : n + "robin";
+      const std::string name = i % 4 == 0   ? "s" + n + ".bin"
+                               : i % 4 == 1 ? "S" + n + ".BIN"
+                               : i % 4 == 2 ? n + "cabin"
+                                            : n + "robin";
       WriteFile(folder + "/" + name, "bin", i % 9 == 0 ? 0444 : 0644);
       bins.push_back(name);
     }

@@ -9,8 +9,8 @@
 #include <cwchar>
 #include <ostream>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
@@ -31,9 +31,9 @@ namespace {
 
 using platform::UniqueFileHandle;
 using platform::UniqueKernelHandle;
+using testing_win::kPatienceMs;
 using testing_win::Record;
 using testing_win::TestFolder;
-using testing_win::kPatienceMs;
 using testing_win::Utf8;
 using testing_win::WaitUntil;
 
@@ -169,8 +169,8 @@ std::vector<UniqueKernelHandle> ProcessesOf(const std::wstring& image) {
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
        more = ::Process32NextW(snapshot.get(), &entry)) {
-    UniqueKernelHandle process(::OpenProcess(
-        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    UniqueKernelHandle process(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
     if (!process || ::WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
     wchar_t path[MAX_PATH * 4] = {};
     DWORD length = MAX_PATH * 4;
@@ -405,7 +405,8 @@ TEST_F(MainWindow, ClientAreaAndControlsAreExactTwipsAtTheSessionsDpi) {
 }
 
 TEST_F(MainWindow, DpiChangedWhileTheSessionRunsCutsOffNoControl) {
-  if (!testing_win::UnderWine()) GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
+  if (!testing_win::UnderWine())
+    GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
   // As winecfg does it: the setting changes while programs run. Some Wines
   // then give a new window the old DPI while its caption is already drawn
   // at the new one, so a frame predicted for the window's DPI is wrong.
@@ -567,7 +568,8 @@ TEST_F(MainWindow, StartedThroughAPathWithoutADriveItStillWorksInItsOwnFolder) {
   // told its own path relative ("unix\..."), which from its working folder
   // (the host's top folder here) names nothing.
   std::wstring exe = L"\\\\?\\unix";
-  for (const char c : testing_win::UnixPath(Exe())) exe += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  for (const char c : testing_win::UnixPath(Exe()))
+    exe += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   testing_win::InstallStandInCompiler(Compiler());
   ASSERT_NO_FATAL_FAILURE(Start(exe));
   ASSERT_NO_FATAL_FAILURE(Click(command1_));

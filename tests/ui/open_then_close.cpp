@@ -19,12 +19,11 @@ namespace {
 constexpr DWORD kPatienceMs = 30000;
 
 bool WriteFileText(const wchar_t* path, const std::string& text) {
-  const platform::UniqueFileHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr,
-                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                      nullptr));
+  const platform::UniqueFileHandle file(::CreateFileW(
+      path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  return file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                             nullptr) &&
+  return file &&
+         ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
          written == text.size();
 }
 

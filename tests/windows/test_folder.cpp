@@ -15,8 +15,8 @@ std::string Utf8(const std::wstring& text) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                        size, nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
   return out;
 }
 
@@ -33,10 +33,10 @@ std::wstring Verbatim(const std::wstring& path) {
 }
 
 platform::UniqueFileHandle OpenToDelete(const std::wstring& path) {
-  platform::UniqueFileHandle file(::CreateFileW(
-      Verbatim(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  platform::UniqueFileHandle file(
+      ::CreateFileW(Verbatim(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file) throw std::runtime_error("cannot open " + Utf8(path) + " for deletion");
   return file;
 }
@@ -59,7 +59,8 @@ void MakeFolders(const std::wstring& path) {
 
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW data;
-  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(path + L"\\*").c_str(), &data));
+  platform::UniqueFindHandle find(
+      ::FindFirstFileW(platform::ApiPath(path + L"\\*").c_str(), &data));
   if (find) {
     do {
       const std::wstring name = data.cFileName;
@@ -80,7 +81,8 @@ void RemoveTree(const std::wstring& path) {
 std::set<std::wstring> TreeOf(const std::wstring& folder) {
   std::set<std::wstring> names;
   WIN32_FIND_DATAW data;
-  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
+  platform::UniqueFindHandle find(
+      ::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
   if (!find) return names;
   do {
     const std::wstring name = data.cFileName;
@@ -98,7 +100,8 @@ std::set<std::wstring> TreeOf(const std::wstring& folder) {
 std::set<std::wstring> NamesIn(const std::wstring& folder) {
   std::set<std::wstring> names;
   WIN32_FIND_DATAW data;
-  platform::UniqueFindHandle find(::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
+  platform::UniqueFindHandle find(
+      ::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
   if (!find) return names;
   do {
     const std::wstring name = data.cFileName;
@@ -132,8 +135,8 @@ void StartLinux(const std::wstring& program, const std::vector<std::string>& arg
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+  if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
     throw std::runtime_error("cannot start " + command);
   }
   const platform::UniqueKernelHandle processHandle(process.hProcess);
@@ -150,8 +153,8 @@ void WaitForName(const std::wstring& folder, const std::wstring& name) {
 }  // namespace
 
 std::string UnixPath(const std::wstring& path) {
-  const auto toUnix = platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(
-      L"kernel32.dll", "wine_get_unix_file_name");
+  const auto toUnix =
+      platform::SystemFunction<char*(CDECL*)(LPCWSTR)>(L"kernel32.dll", "wine_get_unix_file_name");
   char* name = toUnix ? toUnix(path.c_str()) : nullptr;
   if (name == nullptr) throw std::runtime_error("no Linux path for " + Utf8(path));
   std::string out = name;
@@ -189,8 +192,8 @@ TestFolder::TestFolder(const std::wstring& leaf) {
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
   if (length == 0) throw std::runtime_error("GetTempPathW failed");
   static unsigned counter = 0;
-  path_ = std::wstring(temp, length) + L"vbc" + std::to_wstring(::GetCurrentProcessId()) +
-          L"-" + std::to_wstring(++counter);
+  path_ = std::wstring(temp, length) + L"vbc" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+          std::to_wstring(++counter);
   MakeFolders(path_);
   path_ += L"\\" + leaf;
   MakeFolders(path_);
@@ -201,9 +204,8 @@ TestFolder::~TestFolder() { RemoveTree(path_.substr(0, path_.find_last_of(L'\\')
 std::wstring TestFolder::Write(const std::wstring& relative, const std::string& content) const {
   const std::wstring file = *this / relative;
   MakeFolders(file.substr(0, file.find_last_of(L'\\')));
-  platform::UniqueFileHandle handle(::CreateFileW(Verbatim(file).c_str(), GENERIC_WRITE, 0,
-                                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                  nullptr));
+  platform::UniqueFileHandle handle(::CreateFileW(Verbatim(file).c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) throw std::runtime_error("CreateFileW failed: " + Utf8(file));
   DWORD written = 0;
   if (!::WriteFile(handle.get(), content.data(), static_cast<DWORD>(content.size()), &written,

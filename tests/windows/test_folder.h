@@ -22,9 +22,7 @@ class TestFolder {
   ~TestFolder();
 
   const std::wstring& Path() const { return path_; }
-  std::wstring operator/(const std::wstring& relative) const {
-    return path_ + L"\\" + relative;
-  }
+  std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
 
   // Writes a file (making its folders), returns its full path. The name is
   // taken as it is, device names included.

@@ -67,7 +67,8 @@ TEST(Win32Commands, DeleteBinsSweepsAndStartsNothing) {
   testing_win::InstallStandInCompiler(host.Compiler());
   HostPlatform platform(host.folder.Path());
   tables::DeleteBins(platform);
-  EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"), std::set<std::wstring>{L"keep.txt"});
+  EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"),
+            std::set<std::wstring>{L"keep.txt"});
   ::Sleep(300);  // a wrongly started compiler would have written by now
   EXPECT_TRUE(testing_win::ReadRecords(host.Compiler()).empty());
 }
@@ -114,7 +115,8 @@ TEST(Win32Commands, MissingCompilerIsAnErrorAfterTheSweepRan) {
         << error.Number();
     EXPECT_FALSE(error.Description().empty());
   }
-  EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"), std::set<std::wstring>{L"keep.txt"});
+  EXPECT_EQ(testing_win::TreeOf(host.folder / L"scripts\\table"),
+            std::set<std::wstring>{L"keep.txt"});
 }
 
 TEST(Win32Commands, CompilerThatIsNoProgramIsReportedByItsPathWithNoRawPlaceholder) {
@@ -183,10 +185,10 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
   BY_HANDLE_FILE_INFORMATION info[2]{};
   const std::wstring* paths[2] = {&a, &b};
   for (int i = 0; i < 2; ++i) {
-    const platform::UniqueFileHandle handle(::CreateFileW(
-        platform::ApiPath(*paths[i]).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const platform::UniqueFileHandle handle(
+        ::CreateFileW(platform::ApiPath(*paths[i]).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle || !::GetFileInformationByHandle(handle.get(), &info[i])) return false;
   }
   return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&

@@ -51,9 +51,9 @@ bool PosixDeletionExpected() {
 
 TEST(Win32Delete, DeviceNamedBinsAreFilesNotDevices) {
   TestFolder t;
-  for (const wchar_t* name : {L"CON.bin", L"aux.BIN", L"nul.bin", L"prn.bin", L"com1.bin",
-                              L"lpt1.bin", L"conin$.bin", L"CONOUT$.bin", L"a.bin",
-                              L"CON.txt", L"nul"}) {
+  for (const wchar_t* name :
+       {L"CON.bin", L"aux.BIN", L"nul.bin", L"prn.bin", L"com1.bin", L"lpt1.bin", L"conin$.bin",
+        L"CONOUT$.bin", L"a.bin", L"CON.txt", L"nul"}) {
     t.Write(name);
   }
   Sweep(t.Path() + L"\\");
@@ -93,18 +93,17 @@ TEST(Win32Delete, BinHeldOpenWithDeleteSharingLeavesTheFolderAtOnceWherePosixDel
   const std::wstring readOnly = t.Write(L"held-ro.bin", "old");
   ASSERT_TRUE(::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
   {
-    const UniqueFileHandle holder(::CreateFileW(plain.c_str(), GENERIC_READ, kShareAll, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
-    const UniqueFileHandle readOnlyHolder(::CreateFileW(readOnly.c_str(), GENERIC_READ,
-                                                        kShareAll, nullptr, OPEN_EXISTING, 0,
-                                                        nullptr));
+    const UniqueFileHandle holder(
+        ::CreateFileW(plain.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueFileHandle readOnlyHolder(::CreateFileW(readOnly.c_str(), GENERIC_READ, kShareAll,
+                                                        nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder && readOnlyHolder);
     Sweep(t.Path() + L"\\");
     if (PosixDeletionExpected()) {
       EXPECT_EQ(t.Tree(), Names{});
       // The compiler can write its new bin at once.
-      const UniqueFileHandle fresh(::CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                 CREATE_NEW, 0, nullptr));
+      const UniqueFileHandle fresh(
+          ::CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
       EXPECT_TRUE(fresh) << "error " << ::GetLastError();
     } else {
       EXPECT_EQ(t.Tree(), (Names{L"held.bin", L"held-ro.bin"}));

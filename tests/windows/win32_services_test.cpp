@@ -11,8 +11,7 @@ namespace {
 bool SystemSaysBin(const std::wstring& tail, const wchar_t* locale) {
   wchar_t upper[8] = {};
   const int length = ::LCMapStringEx(locale, LCMAP_UPPERCASE, tail.c_str(),
-                                     static_cast<int>(tail.size()), upper, 8, nullptr, nullptr,
-                                     0);
+                                     static_cast<int>(tail.size()), upper, 8, nullptr, nullptr, 0);
   return length == 3 && std::wstring(upper, 3) == L"BIN";
 }
 
@@ -24,7 +23,8 @@ TEST(Win32NameRule, AgreesWithTheSystemsPlainUpperCasingForEveryCharacter) {
       const wchar_t c = static_cast<wchar_t>(code);
       for (const std::wstring& tail : {std::wstring{c, L'i', L'n'}, std::wstring{L'b', c, L'n'},
                                        std::wstring{L'b', L'i', c}}) {
-        ASSERT_EQ(tables::IsBinFile(L"x" + tail), SystemSaysBin(tail, locale)) << "U+" << std::hex << code;
+        ASSERT_EQ(tables::IsBinFile(L"x" + tail), SystemSaysBin(tail, locale))
+            << "U+" << std::hex << code;
       }
     }
   }

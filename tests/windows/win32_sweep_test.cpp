@@ -32,8 +32,8 @@ TEST(Win32Sweep, MixedFolderLosesExactlyItsBinFiles) {
   }
   t.MakeFolder(L"dir.bin");
   Sweep(t.Path() + L"\\");
-  EXPECT_EQ(t.Tree(), (Names{L"d.txt", L"e.bin.bak", L"x.binary", L"sub", L"sub\\f.bin",
-                             L"dir.bin"}));
+  EXPECT_EQ(t.Tree(),
+            (Names{L"d.txt", L"e.bin.bak", L"x.binary", L"sub", L"sub\\f.bin", L"dir.bin"}));
 }
 
 TEST(Win32Sweep, WorksWithoutTrailingSeparator) {
@@ -63,8 +63,8 @@ TEST(Win32Sweep, FileHeldOpenWithoutShareDeleteStaysAndTheRestGo) {
     platform::UniqueFileHandle lock1(::CreateFileW(held.c_str(), GENERIC_READ,
                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                    OPEN_EXISTING, 0, nullptr));
-    platform::UniqueFileHandle lock2(::CreateFileW(heldReadOnly.c_str(), GENERIC_READ, 0,
-                                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    platform::UniqueFileHandle lock2(
+        ::CreateFileW(heldReadOnly.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock1 && lock2);
     EXPECT_NO_THROW(Sweep(t.Path() + L"\\"));
     EXPECT_EQ(t.Tree(), (Names{L"h.bin", L"r.bin"}));
@@ -116,7 +116,8 @@ TEST(Win32Sweep, LinksAreNeverFollowed) {
   // A link to a folder is a folder. A link to a file goes where the system
   // can remove the link itself; where it cannot tell a link from its target
   // (Wine), the link stays rather than the target going.
-  const Names expected = testing_win::UnderWine() ? Names{L"link.bin", L"dirlink.bin"} : Names{L"dirlink.bin"};
+  const Names expected =
+      testing_win::UnderWine() ? Names{L"link.bin", L"dirlink.bin"} : Names{L"dirlink.bin"};
   std::set<std::wstring> top;
   for (const std::wstring& name : t.Tree()) {
     if (name.find(L'\\') == std::wstring::npos) top.insert(name);
@@ -182,7 +183,8 @@ TEST(Win32Sweep, NonAsciiNamesAndFolders) {
 TEST(Win32Sweep, TablePathLongerThan260Characters) {
   TestFolder t;
   std::wstring deep;
-  for (int i = 0; i < 6; ++i) deep += L"a-rather-long-folder-name-to-pass-the-old-limit-" + std::to_wstring(i) + L"\\";
+  for (int i = 0; i < 6; ++i)
+    deep += L"a-rather-long-folder-name-to-pass-the-old-limit-" + std::to_wstring(i) + L"\\";
   deep += L"scripts\\table";
   const std::wstring table = t.MakeFolder(deep);
   ASSERT_GT(table.size(), 300u);

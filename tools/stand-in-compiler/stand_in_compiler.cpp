@@ -2,8 +2,8 @@
 // the demo. It records how it was started, then exits:
 //
 //   <its own path>.record-<process id>.txt, UTF-8, one "key=value" a line:
-//   module (its path as the system names it), command_line, argv (one line each), cwd, startup_flags,
-//   show_window, table (one line per name in ..\scripts\table\ at start).
+//   module (its path as the system names it), command_line, argv (one line each), cwd,
+//   startup_flags, show_window, table (one line per name in ..\scripts\table\ at start).
 //
 // The record is written under a temporary name and renamed, so a reader
 // never sees half of it. While a file "<its own path>.hold" exists it keeps
@@ -20,12 +20,11 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                         static_cast<int>(text.size()),
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                        out.data(), size, nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
   return out;
 }
 
@@ -41,8 +40,8 @@ void AppendTableNames(const std::wstring& ownPath, std::string& record) {
   const std::wstring folder = ownPath.substr(0, ownPath.find_last_of(L'\\'));
   const std::wstring pattern = folder + L"\\..\\scripts\\table\\*";
   WIN32_FIND_DATAW data;
-  const platform::UniqueFindHandle find(::FindFirstFileExW(
-      pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  const platform::UniqueFindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                                           FindExSearchNameMatch, nullptr, 0));
   if (!find) return;
   do {
     const std::wstring name = data.cFileName;

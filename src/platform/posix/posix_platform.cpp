@@ -55,8 +55,7 @@ class PosixFileWalk final : public tables::FileWalk {
     if (entry_->d_type == DT_LNK) {
       // A link to a folder is a folder and stays. Only links pay for a stat.
       struct stat target {};
-      if (::fstatat(dirFd, entry_->d_name, &target, 0) == 0 &&
-          S_ISDIR(target.st_mode)) {
+      if (::fstatat(dirFd, entry_->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
         ThrowErrno(EISDIR);
       }
     }
@@ -76,8 +75,7 @@ class PosixFileWalk final : public tables::FileWalk {
         return true;
       case DT_UNKNOWN: {
         struct stat st {};
-        if (::fstatat(::dirfd(dir_.get()), entry_->d_name, &st,
-                      AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(::dirfd(dir_.get()), entry_->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
           return false;  // gone meanwhile
         }
         return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
@@ -117,8 +115,7 @@ class PosixFileSystem final : public tables::FileSystem {
   }
 
   std::unique_ptr<tables::Folder> GetFolder(const NativeString& path) override {
-    const int fd =
-        ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) ThrowErrno(errno);
     UniqueDir dir(::fdopendir(fd));
     if (!dir) {
@@ -139,8 +136,7 @@ std::unique_ptr<tables::FileSystem> CreateFileSystem() {
 NativeString ApplicationFolder() {
   std::string buffer(256, '\0');
   for (;;) {
-    const ssize_t length =
-        ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (length < 0) ThrowErrno(errno);
     if (static_cast<std::size_t>(length) < buffer.size()) {
       buffer.resize(static_cast<std::size_t>(length));
@@ -153,8 +149,7 @@ NativeString ApplicationFolder() {
   return buffer;
 }
 
-void StartProgram(const NativeString& program,
-                  const std::vector<NativeString>& arguments,
+void StartProgram(const NativeString& program, const std::vector<NativeString>& arguments,
                   tables::ShowState /*show: no windows here*/) {
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 2);
@@ -164,8 +159,7 @@ void StartProgram(const NativeString& program,
   }
   argv.push_back(nullptr);
   pid_t child = 0;
-  const int error = ::posix_spawn(&child, program.c_str(), nullptr, nullptr,
-                                  argv.data(), environ);
+  const int error = ::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
   if (error != 0) ThrowErrno(error);
 }
 

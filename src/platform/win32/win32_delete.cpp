@@ -45,11 +45,10 @@ NTSTATUS OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access, HANDL
   IO_STATUS_BLOCK io{};
   // As CreateFileW opens a file for synchronous use, but never a directory and
   // never through a link the system shows as one.
-  return ::NtCreateFile(file, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, kShareAll,
-                        kFileOpen,
-                        kSynchronousIoNonAlert | kNonDirectoryFile | kOpenForBackupIntent |
-                            kOpenReparsePoint,
-                        nullptr, 0);
+  return ::NtCreateFile(
+      file, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, kShareAll, kFileOpen,
+      kSynchronousIoNonAlert | kNonDirectoryFile | kOpenForBackupIntent | kOpenReparsePoint,
+      nullptr, 0);
 }
 
 // Sets a file's attributes, leaving its times as they are (times of zero).
@@ -85,8 +84,7 @@ UniqueFileHandle OpenForDeletionIn(HANDLE folder, std::wstring_view name) {
 BOOL WINAPI MarkForDeletion(HANDLE file) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
-  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
-                                      sizeof disposition);
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 BOOL WINAPI MarkForPosixDeletion(HANDLE file) {
@@ -98,9 +96,9 @@ BOOL WINAPI MarkForPosixDeletion(HANDLE file) {
 
 bool IsUnsupported(DWORD error) noexcept {
   switch (error) {
-    case ERROR_INVALID_PARAMETER:      // unknown class or flag (Windows, Wine 8)
-    case ERROR_INVALID_FUNCTION:       // not implemented by the file system
-    case ERROR_NOT_SUPPORTED:          // refused by the volume (FAT, network)
+    case ERROR_INVALID_PARAMETER:  // unknown class or flag (Windows, Wine 8)
+    case ERROR_INVALID_FUNCTION:   // not implemented by the file system
+    case ERROR_NOT_SUPPORTED:      // refused by the volume (FAT, network)
     case ERROR_INVALID_LEVEL:
     case ERROR_CALL_NOT_IMPLEMENTED:
       return true;

@@ -58,8 +58,7 @@ std::wstring ResolvedNameOf(HANDLE handle) {
     ULONG needed = 0;
     const NTSTATUS status =
         ::NtQueryObject(handle, kObjectNameInformation, buffer.data(), size, &needed);
-    if (status == kInfoLengthMismatch || status == kBufferOverflow ||
-        status == kBufferTooSmall) {
+    if (status == kInfoLengthMismatch || status == kBufferOverflow || status == kBufferTooSmall) {
       const ULONG grown = needed > size ? needed : size * 2;
       buffer.resize((grown + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG));
       continue;
@@ -75,25 +74,22 @@ std::wstring ResolvedNameOf(HANDLE handle) {
 // Links on the way to it, the folder's own included, are followed.
 UniqueFileHandle OpenFolderForName(const std::wstring& path) {
   UniqueFileHandle handle(::CreateFileW(
-      path.c_str(), FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) ThrowLastError();
   return handle;
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) noexcept {
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()),
-                                b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 class Win32FileWalk final : public tables::FileWalk {
  public:
-  Win32FileWalk(std::wstring folder, UniqueFindHandle find,
-                const WIN32_FIND_DATAW& first, DeletionCalls calls)
-      : folder_(std::move(folder)), find_(std::move(find)), data_(first),
-        deleter_(calls) {}
+  Win32FileWalk(std::wstring folder, UniqueFindHandle find, const WIN32_FIND_DATAW& first,
+                DeletionCalls calls)
+      : folder_(std::move(folder)), find_(std::move(find)), data_(first), deleter_(calls) {}
 
   bool Next() override {
     for (;;) {
@@ -166,10 +162,8 @@ class Win32Folder final : public tables::Folder {
       : folder_(EndsWithSeparator(path) ? path : path + L'\\'), calls_(calls) {
     // The search names no pattern but "*": the name test is ours. A pattern
     // such as "*bin" would also match 8.3 short names (x.binary is X~1.BIN).
-    find_.reset(::FindFirstFileExW(ApiPath(folder_ + L'*').c_str(),
-                                   FindExInfoBasic, &first_,
-                                   FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH));
+    find_.reset(::FindFirstFileExW(ApiPath(folder_ + L'*').c_str(), FindExInfoBasic, &first_,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!find_) {
       const DWORD error = ::GetLastError();
       if (error != ERROR_FILE_NOT_FOUND) ThrowWin32Error(error, path);
@@ -216,27 +210,22 @@ tables::SystemError Win32Error(DWORD code, std::wstring_view subject) {
   return tables::SystemError(code, SystemErrorText(code, subject));
 }
 
-void ThrowWin32Error(DWORD code, std::wstring_view subject) {
-  throw Win32Error(code, subject);
-}
+void ThrowWin32Error(DWORD code, std::wstring_view subject) { throw Win32Error(code, subject); }
 
 void ThrowLastError(std::wstring_view subject) { ThrowWin32Error(::GetLastError(), subject); }
 
 std::wstring SystemErrorText(DWORD code, std::wstring_view subject) {
   wchar_t* buffer = nullptr;
   const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer,
-                                                               &::LocalFree);
+  const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(buffer, &::LocalFree);
   const std::wstring unknown = L"Error " + tables::DecimalText<wchar_t>(code) + L".";
-  std::wstring_view text = length == 0 ? std::wstring_view(unknown)
-                                       : std::wstring_view(buffer, length);
+  std::wstring_view text =
+      length == 0 ? std::wstring_view(unknown) : std::wstring_view(buffer, length);
   // The text's own line break goes before the subject is put in, so that a
   // subject ending in spaces keeps them.
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
-                           text.back() == L' ')) {
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.remove_suffix(1);
   }
   // Asked for without its inserts filled (the system would read them from
@@ -251,8 +240,8 @@ std::wstring ApiPath(const std::wstring& path) {
   if (path.size() < kShortEnough || path.rfind(L"\\\\?\\", 0) == 0) return path;
   std::wstring full(path.size() + MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = ::GetFullPathNameW(
-        path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    const DWORD length =
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0) return path;  // let the caller's call report it
     if (length < full.size()) {
       full.resize(length);

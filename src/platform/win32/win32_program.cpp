@@ -22,8 +22,8 @@ bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
 std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {
   std::wstring buffer(initialCapacity > 0 ? initialCapacity : 1, L'\0');
   for (;;) {
-    const DWORD length = ::GetModuleFileNameW(
-        module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) ThrowLastError();
     // A path that fills the whole buffer may have been cut short.
     if (length < buffer.size()) {
@@ -43,8 +43,8 @@ std::wstring RunningImageNtPath() {
   for (;;) {
     const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
     ULONG needed = 0;
-    const NTSTATUS status = ::NtQueryInformationProcess(
-        ::GetCurrentProcess(), ProcessImageFileName, buffer.data(), size, &needed);
+    const NTSTATUS status = ::NtQueryInformationProcess(::GetCurrentProcess(), ProcessImageFileName,
+                                                        buffer.data(), size, &needed);
     if (status == kInfoLengthMismatch && needed > size) {
       buffer.resize((needed + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG));
       continue;
@@ -56,9 +56,10 @@ std::wstring RunningImageNtPath() {
 }
 
 bool IsAbsolutePath(std::wstring_view path) noexcept {
-  const bool drive = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') ||
-                                          (path[0] >= L'a' && path[0] <= L'z')) &&
-                     path[1] == L':' && IsSeparator(path[2]);
+  const bool drive =
+      path.size() >= 3 &&
+      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+      path[1] == L':' && IsSeparator(path[2]);
   return drive || (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
 }
 
@@ -96,8 +97,7 @@ std::wstring ApplicationFolderWith(const ProgramPathCalls& calls) {
 tables::NativeString ApplicationFolder() { return ApplicationFolderWith({}); }
 
 void StartProgram(const tables::NativeString& program,
-                  const std::vector<tables::NativeString>& arguments,
-                  tables::ShowState show) {
+                  const std::vector<tables::NativeString>& arguments, tables::ShowState show) {
   // The program is named twice, as the application and quoted at the head of
   // the command line: Windows then starts exactly this file, and the program
   // sees its own path as one argument, spaces and all.
@@ -107,8 +107,8 @@ void StartProgram(const tables::NativeString& program,
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
     ThrowLastError(program);
   }
   // Not waited for and not tracked: both handles go at once.

@@ -22,8 +22,7 @@ Function SystemFunction(const wchar_t* module, const char* name) {
   // Through the generic function type: GetProcAddress gives one type for
   // every function, and a direct cast between function types draws warnings.
   using AnyFunction = void (*)();
-  return reinterpret_cast<Function>(
-      reinterpret_cast<AnyFunction>(::GetProcAddress(loaded, name)));
+  return reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(::GetProcAddress(loaded, name)));
 }
 
 // The error with the system's own text for the code. `subject` names what
