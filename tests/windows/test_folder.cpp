@@ -57,56 +57,53 @@ void MakeFolders(const std::wstring& path) {
   }
 }
 
-void RemoveTree(const std::wstring& path) {
+namespace {
+
+// Calls `visit` with each entry lying directly in the folder, "." and ".."
+// left out.
+template <typename Visit>
+void ForEachEntry(const std::wstring& folder, Visit visit) {
   WIN32_FIND_DATAW data;
   platform::UniqueFindHandle find(
-      ::FindFirstFileW(platform::ApiPath(path + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = Verbatim(path + L"\\" + name);
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path + L"\\" + name);
-      } else {
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(find.get(), &data));
-  }
-  find.reset();
+      ::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
+  if (!find) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") visit(name, data.dwFileAttributes);
+  } while (::FindNextFileW(find.get(), &data));
+}
+
+}  // namespace
+
+void RemoveTree(const std::wstring& path) {
+  ForEachEntry(path, [&](const std::wstring& name, DWORD attributes) {
+    const std::wstring child = Verbatim(path + L"\\" + name);
+    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(path + L"\\" + name);
+    } else {
+      ::DeleteFileW(child.c_str());
+    }
+  });
   ::RemoveDirectoryW(platform::ApiPath(path).c_str());
 }
 
 std::set<std::wstring> TreeOf(const std::wstring& folder) {
   std::set<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  platform::UniqueFindHandle find(
-      ::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
+  ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
     names.insert(name);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       for (const std::wstring& inner : TreeOf(folder + L"\\" + name)) {
         names.insert(name + L"\\" + inner);
       }
     }
-  } while (::FindNextFileW(find.get(), &data));
+  });
   return names;
 }
 
 std::set<std::wstring> NamesIn(const std::wstring& folder) {
   std::set<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  platform::UniqueFindHandle find(
-      ::FindFirstFileW(platform::ApiPath(folder + L"\\*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.insert(name);
-  } while (::FindNextFileW(find.get(), &data));
+  ForEachEntry(folder, [&](const std::wstring& name, DWORD) { names.insert(name); });
   return names;
 }
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/message_text.h"
 #include "platform/system_platform.h"
+#include "platform/win32/kernel_string.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
 #include "tables/decimal.h"
@@ -47,27 +47,11 @@ bool EndsWithSeparator(const std::wstring& path) noexcept {
 // kernel directly: GetFinalPathNameByHandleW gives up on long paths on some
 // systems.
 std::wstring ResolvedNameOf(HANDLE handle) {
-  constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-  constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
-  constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023L);
   constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
-  // ULONGLONG elements keep the buffer aligned for the structure in it.
-  std::vector<ULONGLONG> buffer(128);
-  for (;;) {
-    const ULONG size = static_cast<ULONG>(buffer.size()) * ULONG{sizeof(ULONGLONG)};
-    ULONG needed = 0;
-    const NTSTATUS status =
-        ::NtQueryObject(handle, kObjectNameInformation, buffer.data(), size, &needed);
-    if (status == kInfoLengthMismatch || status == kBufferOverflow || status == kBufferTooSmall) {
-      const ULONG grown = needed > size ? needed : size * 2;
-      buffer.resize((grown + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG));
-      continue;
-    }
-    if (status < 0) ThrowWin32Error(::RtlNtStatusToDosError(status));
-    // OBJECT_NAME_INFORMATION holds just this string.
-    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
-    return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
-  }
+  // OBJECT_NAME_INFORMATION holds just the name.
+  return KernelString([handle](void* buffer, ULONG size, ULONG* needed) {
+    return ::NtQueryObject(handle, kObjectNameInformation, buffer, size, needed);
+  });
 }
 
 // Opens a folder for its name and as the root its files are opened from.

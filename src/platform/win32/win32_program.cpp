@@ -8,6 +8,7 @@
 
 #include "platform/command_line.h"
 #include "platform/system_platform.h"
+#include "platform/win32/kernel_string.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
 #include "tables/system_error.h"
@@ -37,22 +38,10 @@ std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {
 std::wstring RunningModuleFileName() { return ModuleFileName(nullptr); }
 
 std::wstring RunningImageNtPath() {
-  constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-  // ULONGLONG elements keep the buffer aligned for the structure in it.
-  std::vector<ULONGLONG> buffer(128);
-  for (;;) {
-    const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG));
-    ULONG needed = 0;
-    const NTSTATUS status = ::NtQueryInformationProcess(::GetCurrentProcess(), ProcessImageFileName,
-                                                        buffer.data(), size, &needed);
-    if (status == kInfoLengthMismatch && needed > size) {
-      buffer.resize((needed + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG));
-      continue;
-    }
-    if (status < 0) ThrowWin32Error(::RtlNtStatusToDosError(status));
-    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
-    return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
-  }
+  return KernelString([](void* buffer, ULONG size, ULONG* needed) {
+    return ::NtQueryInformationProcess(::GetCurrentProcess(), ProcessImageFileName, buffer, size,
+                                       needed);
+  });
 }
 
 bool IsAbsolutePath(std::wstring_view path) noexcept {
