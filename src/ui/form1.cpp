@@ -1,10 +1,13 @@
 #include "ui/form1.h"
 
+#include <cwchar>
 #include <exception>
 #include <utility>
 
 #include "tables/decimal.h"
 #include "tables/system_error.h"
+#include "ui/layout.h"
+#include "ui/queued_input.h"
 #include "ui/res/resource.h"
 
 namespace ui {
@@ -15,14 +18,9 @@ namespace {
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = 0;
 
-// The layout, in twips so that it scales with the DPI.
-constexpr int kClientWidthTwips = 4560;
-constexpr int kClientHeightTwips = 1440;
-constexpr TwipRect kLabel1Twips{1320, 960, 4455, 375};  // runs past the right edge
-constexpr TwipRect kCommand1Twips{120, 480, 4215, 375};
-constexpr TwipRect kCommand2Twips{120, 120, 4215, 375};
-
 constexpr wchar_t kCredit[] = L"Made by the Varnholt tools team";
+constexpr wchar_t kCompileBins[] = L"Compile Bins";
+constexpr wchar_t kDeleteBins[] = L"Delete Bins";
 
 // Shows the wait cursor for as long as it lives. A command holds the UI
 // thread, so no WM_SETCURSOR can put the arrow back before it ends.
@@ -36,6 +34,46 @@ class WaitCursor {
  private:
   HCURSOR previous_;
 };
+
+// A window's device context, with a font chosen into it, for measuring.
+class MeasuringContext {
+ public:
+  MeasuringContext(HWND window, HFONT font) noexcept
+      : window_(window), dc_(::GetDC(window)), previous_(Choose(dc_, font)) {}
+  ~MeasuringContext() {
+    if (dc_ == nullptr) return;
+    if (previous_ != nullptr) ::SelectObject(dc_, previous_);
+    ::ReleaseDC(window_, dc_);
+  }
+  MeasuringContext(const MeasuringContext&) = delete;
+  MeasuringContext& operator=(const MeasuringContext&) = delete;
+
+  // The room one line of `text` takes, drawn as the controls draw it (no
+  // access keys); zero where it cannot be told.
+  SIZE LineSize(const wchar_t* text) const {
+    RECT rect{};
+    if (dc_ == nullptr ||
+        ::DrawTextW(dc_, text, -1, &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) == 0) {
+      return SIZE{0, 0};
+    }
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+  }
+
+ private:
+  static HGDIOBJ Choose(HDC dc, HFONT font) noexcept {
+    return dc != nullptr && font != nullptr ? ::SelectObject(dc, font) : nullptr;
+  }
+
+  HWND window_;
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// The room a control's caption takes in the control's own font.
+SIZE CaptionSize(HWND control, const wchar_t* caption) {
+  const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+  return MeasuringContext(control, font).LineSize(caption);
+}
 
 // Text from a narrow what() message, in the system's code page.
 std::wstring Widen(const char* text) {
@@ -89,8 +127,20 @@ bool Form1::Create() {
                            this) != nullptr;
 }
 
-bool Form1::HandleDialogKey(MSG& message) noexcept {
-  return window_ != nullptr && ::IsDialogMessageW(window_, &message) != FALSE;
+bool Form1::PreTranslate(MSG& message) noexcept {
+  if (window_ == nullptr) return false;
+  if (message.message == WM_LBUTTONDBLCLK &&
+      (message.hwnd == command1_ || message.hwnd == command2_)) {
+    // A double click is one request: its first click ran the command, so
+    // the second runs nothing. Where the first click ran nothing (it was
+    // dropped while a command ran, or released off the button), the second
+    // is a click of its own.
+    if (message.hwnd == lastRunButton_ && message.time - lastRunTime_ <= ::GetDoubleClickTime()) {
+      return true;
+    }
+    message.message = WM_LBUTTONDOWN;
+  }
+  return ::IsDialogMessageW(window_, &message) != FALSE;
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -134,7 +184,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_SETTINGCHANGE:
-      OnSettingChange(static_cast<UINT>(wParam));
+      OnSettingChange(static_cast<UINT>(wParam), reinterpret_cast<const wchar_t*>(lParam));
       break;
     case WM_DESTROY:
       OnDestroy();
@@ -150,14 +200,13 @@ bool Form1::OnCreate() {
   // Creation order is tab order: the label (never focused), then
   // Command1, then Command2.
   label1_ = CreateControl(L"STATIC", kCredit, SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLabel1Id);
-  command1_ = CreateControl(L"BUTTON", L"Compile Bins", WS_TABSTOP | BS_PUSHBUTTON, kCommand1Id);
-  command2_ = CreateControl(L"BUTTON", L"Delete Bins", WS_TABSTOP | BS_PUSHBUTTON, kCommand2Id);
+  command1_ = CreateControl(L"BUTTON", kCompileBins, WS_TABSTOP | BS_PUSHBUTTON, kCommand1Id);
+  command2_ = CreateControl(L"BUTTON", kDeleteBins, WS_TABSTOP | BS_PUSHBUTTON, kCommand2Id);
   if (label1_ == nullptr || command1_ == nullptr || command2_ == nullptr) return false;
   focus_ = command1_;
 
   UseFont(dpi_);
-  LayOutControls(dpi_);
-  FitClientArea();
+  LayOutControls();
   return true;
 }
 
@@ -165,10 +214,10 @@ void Form1::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return;
   switch (id) {
     case kCommand1Id:
-      Run(L"Compile Bins", &tables::CompileBins);
+      Run(command1_, kCompileBins, &tables::CompileBins);
       break;
     case kCommand2Id:
-      Run(L"Delete Bins", &tables::DeleteBins);
+      Run(command2_, kDeleteBins, &tables::DeleteBins);
       break;
     case IDOK: {
       // Enter. As in any dialog, it presses the button that has the focus;
@@ -203,15 +252,19 @@ void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
   // grow in proportion.
   dpi_ = dpi;
   UseFont(dpi_);
-  LayOutControls(dpi_);
   ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  FitClientArea();
+  LayOutControls();
 }
 
-void Form1::OnSettingChange(UINT action) {
-  // The user picked another message font.
-  if (action == SPI_SETNONCLIENTMETRICS) UseFont(dpi_);
+void Form1::OnSettingChange(UINT action, const wchar_t* area) {
+  // The user picked another message font, or another text size, which
+  // enlarges it: the controls take it and grow to hold their text.
+  if (action == SPI_SETNONCLIENTMETRICS ||
+      (area != nullptr && std::wcscmp(area, L"WindowMetrics") == 0)) {
+    UseFont(dpi_);
+    LayOutControls();
+  }
 }
 
 void Form1::OnDestroy() {
@@ -227,9 +280,9 @@ HWND Form1::CreateControl(const wchar_t* className, const wchar_t* text, DWORD s
                            instance_, nullptr);
 }
 
-void Form1::FitClientArea() {
-  const int width = TwipsToPixels(kClientWidthTwips, dpi_);
-  const int height = TwipsToPixels(kClientHeightTwips, dpi_);
+void Form1::FitClientArea(SIZE clientSize) {
+  const int width = clientSize.cx;
+  const int height = clientSize.cy;
   // A first size from what the system predicts for the frame.
   const SIZE size = WindowSizeForClient(width, height, kStyle, kExStyle, dpi_);
   ::SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
@@ -266,19 +319,28 @@ void Form1::UseFont(UINT dpi) {
   font_ = std::move(font);
 }
 
-void Form1::LayOutControls(UINT dpi) {
+void Form1::LayOutControls() {
+  // Measured in each control's own font: the one it draws with.
+  const TextSizes text{CaptionSize(label1_, kCredit), CaptionSize(command1_, kCompileBins),
+                       CaptionSize(command2_, kDeleteBins)};
+  const FormLayout layout = LayOut(dpi_, text);
   const struct {
     HWND control;
-    TwipRect twips;
-  } layout[] = {{label1_, kLabel1Twips}, {command1_, kCommand1Twips}, {command2_, kCommand2Twips}};
-  for (const auto& item : layout) {
-    const RECT rect = PixelRect(item.twips, dpi);
-    ::SetWindowPos(item.control, nullptr, rect.left, rect.top, rect.right - rect.left,
-                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT& rect;
+  } places[] = {
+      {label1_, layout.label1}, {command1_, layout.command1}, {command2_, layout.command2}};
+  for (const auto& place : places) {
+    ::SetWindowPos(place.control, nullptr, place.rect.left, place.rect.top,
+                   place.rect.right - place.rect.left, place.rect.bottom - place.rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  FitClientArea(layout.client);
 }
 
-void Form1::Run(const wchar_t* name, void (*command)(tables::TablePlatform&)) {
+void Form1::Run(HWND button, const wchar_t* name, void (*command)(tables::TablePlatform&)) {
+  // When the click, Space or Enter that runs it was made.
+  lastRunButton_ = button;
+  lastRunTime_ = static_cast<DWORD>(::GetMessageTime());
   std::wstring failure;
   {
     // The command runs here on the UI thread; the window takes no input
@@ -295,6 +357,11 @@ void Form1::Run(const wchar_t* name, void (*command)(tables::TablePlatform&)) {
       failure = std::wstring(name) + L" did not finish.";
     }
   }
+  // The window takes no input while a command runs, so what the user did
+  // meanwhile (clicked again because nothing seemed to happen, pressed
+  // Space or Enter) was not meant for the window as it is now: it is
+  // dropped, not run late. Before the box, too, which the keys would close.
+  DropInputMadeBefore(::GetTickCount());
   // A failure ends the command, not the program: the user reads why and
   // the window stays open for the next try.
   if (!failure.empty()) ShowFailure(failure);

@@ -42,9 +42,11 @@ class Form1 {
   bool Create();
   HWND Window() const noexcept { return window_; }
 
-  // Gives the window's keyboard navigation (Tab, Shift+Tab, Space, Enter)
-  // its turn at a message from the loop; true when it took the message.
-  bool HandleDialogKey(MSG& message) noexcept;
+  // Gives the window its turn at a message from the loop before it is
+  // translated and dispatched: the keyboard navigation (Tab, Shift+Tab,
+  // Space, Enter) and the second click of a double click. True when it took
+  // the message.
+  bool PreTranslate(MSG& message) noexcept;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -55,17 +57,18 @@ class Form1 {
   void OnActivate(int state);
   void OnSetFocus();
   void OnDpiChanged(UINT dpi, const RECT& suggested);
-  void OnSettingChange(UINT action);
+  void OnSettingChange(UINT action, const wchar_t* area);
   void OnDestroy();
 
   HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int id);
   void UseFont(UINT dpi);
-  void LayOutControls(UINT dpi);
+  // Places the controls for the window's DPI and their fonts, and sizes the
+  // window around them.
+  void LayOutControls();
   // Sizes the window, where it stands, so that its client area is exactly
-  // the layout's 4560 x 1440 twips at the window's DPI, measured against
-  // the frame the window really has.
-  void FitClientArea();
-  void Run(const wchar_t* name, void (*command)(tables::TablePlatform&));
+  // `clientSize` pixels, measured against the frame the window really has.
+  void FitClientArea(SIZE clientSize);
+  void Run(HWND button, const wchar_t* name, void (*command)(tables::TablePlatform&));
   void ShowFailure(const std::wstring& text);
 
   HINSTANCE instance_;
@@ -77,6 +80,10 @@ class Form1 {
   // The control that had the focus when the window was last deactivated.
   HWND focus_ = nullptr;
   UINT dpi_ = 96;
+  // The button whose command ran last, and when the input that ran it was
+  // made: the second click of a double click on it asks for nothing new.
+  HWND lastRunButton_ = nullptr;
+  DWORD lastRunTime_ = 0;
   // The controls' font; it must outlive its use by them.
   UniqueFont font_;
 };

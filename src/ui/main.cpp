@@ -30,7 +30,7 @@ int RunMessageLoop(ui::Form1& form) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(message.wParam);  // WM_QUIT
     if (got == -1) return 1;
-    if (!form.HandleDialogKey(message)) {
+    if (!form.PreTranslate(message)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }

@@ -1,15 +1,19 @@
 // Form1 made inside the test program, for what cannot be seen or done from
 // outside the real program: its font (under Wine, WM_GETFONT sent from
-// another process answers 0) and a move to a monitor of another DPI.
+// another process answers 0), a move to a monitor of another DPI, and the
+// user's text size.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "tables/table_commands.h"
+#include "ui/dpi.h"
 #include "ui/form1.h"
 
 namespace {
@@ -55,14 +59,21 @@ LOGFONTW FontOf(HWND control) {
   return font;
 }
 
+// The window's children in creation order: Label1, Command1, Command2.
+std::vector<HWND> ControlsOf(HWND window) {
+  std::vector<HWND> controls;
+  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    controls.push_back(child);
+  }
+  return controls;
+}
+
 class Form1InProcess : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(form_.Create());
-    for (HWND child = ::GetWindow(form_.Window(), GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-      controls_.push_back(child);
-    }
+    controls_ = ControlsOf(form_.Window());
     ASSERT_EQ(controls_.size(), 3u);
   }
 
@@ -70,6 +81,80 @@ class Form1InProcess : public ::testing::Test {
   ui::Form1 form_{::GetModuleHandleW(nullptr), platform_};
   std::vector<HWND> controls_;  // Label1, Command1, Command2
 };
+
+// The system's message font at `scale` times its height while it lives, as
+// the Text size setting makes it, announced to every window; then the old
+// metrics again, announced too.
+class ScopedTextSize {
+ public:
+  explicit ScopedTextSize(double scale) {
+    old_.cbSize = sizeof old_;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof old_, &old_, 0)) return;
+    NONCLIENTMETRICSW larger = old_;
+    larger.lfMessageFont.lfHeight =
+        static_cast<LONG>(std::lround(old_.lfMessageFont.lfHeight * scale));
+    set_ = ::SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof larger, &larger,
+                                   SPIF_SENDCHANGE) != FALSE;
+  }
+  ~ScopedTextSize() {
+    if (set_) ::SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof old_, &old_, SPIF_SENDCHANGE);
+  }
+  ScopedTextSize(const ScopedTextSize&) = delete;
+  ScopedTextSize& operator=(const ScopedTextSize&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  NONCLIENTMETRICSW old_{};
+  bool set_ = false;
+};
+
+// The room a control's text takes in the control's own font.
+SIZE TextSizeOf(HWND control) {
+  wchar_t text[256] = {};
+  const int length = ::GetWindowTextW(control, text, 256);
+  const HDC dc = ::GetDC(control);
+  if (dc == nullptr) return SIZE{};
+  const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0));
+  const HGDIOBJ previous = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+  RECT rect{};
+  ::DrawTextW(dc, text, length, &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  if (previous != nullptr) ::SelectObject(dc, previous);
+  ::ReleaseDC(control, dc);
+  return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Every text of the window whole: each button's caption inside its 3-D
+// edges with a pixel to spare for the focus rectangle, the label's text
+// inside the client area, and no control over another's text.
+void ExpectEveryTextWhole(HWND window, UINT dpi) {
+  const std::vector<HWND> controls = ControlsOf(window);
+  ASSERT_EQ(controls.size(), 3u);
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(window, &client));
+  const int edge = ::MulDiv(3, static_cast<int>(dpi), 96);
+  for (const HWND button : {controls[1], controls[2]}) {
+    const Place place = PlaceOf(button);
+    const SIZE text = TextSizeOf(button);
+    SCOPED_TRACE(testing::Message()
+                 << "button at " << place << ", caption " << text.cx << "x" << text.cy);
+    ASSERT_GT(text.cy, 0);
+    EXPECT_LE(text.cx + 2 * edge, place.width);
+    EXPECT_LE(text.cy + 2 * edge, place.height);
+    EXPECT_GE(place.left, 0);
+    EXPECT_GE(place.top, 0);
+    EXPECT_LE(place.left + place.width, client.right);
+    EXPECT_LE(place.top + place.height, client.bottom);
+  }
+  const Place label = PlaceOf(controls[0]);
+  const SIZE text = TextSizeOf(controls[0]);
+  SCOPED_TRACE(testing::Message() << "label at " << label << ", text " << text.cx << "x" << text.cy
+                                  << ", client " << client.right << "x" << client.bottom);
+  EXPECT_LE(label.left + text.cx, client.right);
+  EXPECT_LE(text.cy, label.height);
+  EXPECT_LE(label.top + label.height, client.bottom);
+  const Place lower = PlaceOf(controls[1]);
+  EXPECT_GE(label.top, lower.top + lower.height) << "Compile Bins reaches into the label";
+}
 
 TEST_F(Form1InProcess, ControlsUseTheSystemsMessageFont) {
   NONCLIENTMETRICSW metrics{};
@@ -104,6 +189,33 @@ TEST_F(Form1InProcess, MovingToAMonitorOfAnotherDpiGoesWhereSuggestedWithTheClie
   EXPECT_EQ(PlaceOf(controls_[2]), Place({12, 12, 422, 38}));
   for (const HWND control : controls_) {
     EXPECT_NEAR(std::labs(FontOf(control).lfHeight), heightBefore * 1.5, 1.0);
+  }
+}
+
+TEST_F(Form1InProcess, EveryTextIsWholeAtAnyTextSizeAndTheLayoutReturnsWithTheDefault) {
+  RECT before{};
+  ASSERT_TRUE(::GetClientRect(form_.Window(), &before));
+  const std::vector<Place> placesBefore{PlaceOf(controls_[0]), PlaceOf(controls_[1]),
+                                        PlaceOf(controls_[2])};
+  const UINT dpi = ui::WindowDpi(form_.Window());
+  // Windows' Text size setting goes up to 225 %.
+  for (const double scale : {1.5, 2.0, 2.25}) {
+    SCOPED_TRACE(testing::Message() << "text at " << scale * 100 << " %, " << dpi << " DPI");
+    const ScopedTextSize size(scale);
+    ASSERT_TRUE(size.Set());
+    // The open window follows the change...
+    ExpectEveryTextWhole(form_.Window(), dpi);
+    // ...and a window opened now starts with it.
+    ui::Form1 opened(::GetModuleHandleW(nullptr), platform_);
+    ASSERT_TRUE(opened.Create());
+    ExpectEveryTextWhole(opened.Window(), dpi);
+  }
+  // With the default text size again, the layout is as it was.
+  RECT after{};
+  ASSERT_TRUE(::GetClientRect(form_.Window(), &after));
+  EXPECT_EQ(Place({0, 0, after.right, after.bottom}), Place({0, 0, before.right, before.bottom}));
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    EXPECT_EQ(PlaceOf(controls_[i]), placesBefore[i]);
   }
 }
 

@@ -184,6 +184,34 @@ void MakeLinuxFile(const std::wstring& folder, const std::string& name) {
   WaitForName(folder, FromUtf8(name));
 }
 
+void MakeNumberedFiles(const std::wstring& folder, int count, const std::string& suffix) {
+  if (count <= 0) return;
+  if (UnderWine()) {
+    // Wine makes files one by one slowly (milliseconds each); touch makes
+    // thousands in a blink, then leaves a mark beside the folder. (Looking
+    // for a name that is not there yet reads the whole folder under Wine,
+    // so the mark is what is waited for.) The paths are the shell's $0 and
+    // $1, taken whole (no field splitting), since they may hold spaces.
+    const std::wstring mark = folder + L".made";
+    StartLinux(L"Z:\\bin\\sh", {"-c",
+                                "IFS=; cd $0 && seq -f %.0f" + suffix + " 0 " +
+                                    std::to_string(count - 1) + " | xargs touch && touch $1",
+                                UnixPath(folder), UnixPath(folder) + ".made"});
+    if (!WaitUntil([&] { return Exists(mark); })) {
+      throw std::runtime_error("never made: the files in " + Utf8(folder));
+    }
+    ::DeleteFileW(platform::ApiPath(mark).c_str());
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    const std::wstring file = folder + L"\\" + std::to_wstring(i) + FromUtf8(suffix);
+    const platform::UniqueFileHandle handle(::CreateFileW(Verbatim(file).c_str(), GENERIC_WRITE, 0,
+                                                          nullptr, CREATE_ALWAYS,
+                                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) throw std::runtime_error("CreateFileW failed: " + Utf8(file));
+  }
+}
+
 TestFolder::TestFolder(const std::wstring& leaf) {
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);

@@ -73,6 +73,10 @@ std::string UnixPath(const std::wstring& path);
 // link may lead to itself; under Wine its target must exist otherwise.
 void MakeLink(const std::wstring& link, const std::wstring& target, bool folder);
 
+// Makes `count` empty files named "0" to "<count - 1>", each followed by
+// `suffix` (plain ASCII, no quote), in `folder`, quickly.
+void MakeNumberedFiles(const std::wstring& folder, int count, const std::string& suffix);
+
 // Makes an empty file through Linux, named as Linux allows: `name` is one
 // name in `folder`, taken byte for byte (a backslash in it is no separator
 // there). Wine only.
