@@ -6,6 +6,9 @@
 
 #include "platform/win32/unique_handle.h"
 
+// The entry point (-municode). No header declares it, as none declares main.
+int wmain(int argc, wchar_t** argv);
+
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
   const platform::UniqueModule module(::LoadLibraryW(argv[1]));

@@ -17,8 +17,8 @@ std::wstring ReadUtf16(const std::wstring& path) {
   if (!file) throw std::runtime_error("cannot open " + Utf8(path));
   std::wstring text(32768, L'\0');
   DWORD read = 0;
-  if (!::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read,
-                  nullptr)) {
+  const DWORD capacity = static_cast<DWORD>(text.size()) * DWORD{sizeof(wchar_t)};
+  if (!::ReadFile(file.get(), text.data(), capacity, &read, nullptr)) {
     throw std::runtime_error("cannot read " + Utf8(path));
   }
   text.resize(read / sizeof(wchar_t));
@@ -41,7 +41,8 @@ std::vector<std::wstring> ProxyDllNames() {
 void PlantProbes(const std::wstring& folder, const std::vector<std::wstring>& names) {
   const std::wstring probe = TestProgramFolder() + L"\\probe.dll";
   for (const std::wstring& name : names) {
-    const std::wstring planted = folder + L"\\" + name + L".dll";
+    std::wstring planted = folder;
+    planted.append(L"\\").append(name).append(L".dll");
     if (!::CopyFileW(probe.c_str(), planted.c_str(), FALSE)) {
       throw std::runtime_error("cannot plant " + Utf8(planted));
     }
@@ -80,7 +81,8 @@ std::vector<ProbeMark> ProbeMarksIn(const std::wstring& folder) {
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
       continue;
     }
-    const std::wstring text = ReadUtf16(folder + L"\\" + name);
+    std::wstring path = folder;
+    const std::wstring text = ReadUtf16(path.append(L"\\").append(name));
     const std::size_t end = text.find(L'\n');
     const std::size_t programEnd = text.find(L'\n', end + 1);
     if (end == std::wstring::npos || programEnd == std::wstring::npos) {

@@ -31,11 +31,14 @@ void LeaveMark(HMODULE self) {
       mark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   DWORD written = 0;
-  ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
-              nullptr);
+  const DWORD bytes = static_cast<DWORD>(text.size()) * DWORD{sizeof(wchar_t)};
+  ::WriteFile(file.get(), text.data(), bytes, &written, nullptr);
 }
 
 }  // namespace
+
+// The entry that the C runtime's DLL start-up calls; no header declares it.
+extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved);
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID /*reserved*/) {
   if (reason == DLL_PROCESS_ATTACH) LeaveMark(self);
