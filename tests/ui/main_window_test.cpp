@@ -314,10 +314,11 @@ class MainWindow : public ::testing::Test {
         {program.substr(program.find_last_of(L'\\') + 1), L"load_by_name.exe"}, names);
 
     // The probes do run where nothing keeps them out: a program beside them
-    // that loads one by name gets it.
+    // that loads one by name gets it. (Wine, unless told to prefer the
+    // folder's DLLs as Windows does, would give it its own uxtheme.)
     ASSERT_TRUE(::CopyFileW((testing_win::TestProgramFolder() + L"\\load_by_name.exe").c_str(),
                             loader.c_str(), FALSE));
-    ASSERT_EQ(RunToEnd(L"\"" + loader + L"\" dwmapi.dll"), 0u);
+    ASSERT_EQ(RunToEnd(L"\"" + loader + L"\" uxtheme.dll"), 0u);
     const auto ranInLoader = [&] {
       for (const testing_win::ProbeMark& mark : testing_win::ProbeMarksIn(host_.Path())) {
         if (testing_win::SamePath(mark.program, loader)) return true;

@@ -8,11 +8,11 @@
 
 namespace testing_win {
 
-// Names of system DLLs that are no KnownDLLs, which Windows therefore takes
-// from a program's own folder first: the names that script extenders and
-// plug-in loaders give their proxies. Wine 8's own user32 needs version.dll
-// (Windows' does not), so a stand-in for it would stop every program there:
-// it is left out under Wine 8.
+// Names of system DLLs that are no KnownDLLs (on current Windows at least),
+// which Windows therefore takes from a program's own folder first: the names
+// that script extenders and plug-in loaders give their proxies. Wine 8's
+// own user32 needs version.dll (Windows' does not), so a stand-in for it
+// would stop every program there: it is left out under Wine 8.
 std::vector<std::wstring> ProxyDllNames();
 
 // Copies the probe into `folder` under each name (".dll" added).
