@@ -1,28 +1,12 @@
 // The program's entry: safe DLL search, visual styles, the window and its
 // message loop.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "platform/system_platform.h"
-#include "platform/win32/win32_services.h"
 #include "ui/form1.h"
+#include "ui/safe_loading.h"
 
 namespace {
-
-using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-
-// DLLs that Windows loads on the program's behalf come from System32 only,
-// never from the current or the application folder, where a planted copy
-// could wait. Windows 7 has the call only with its KB2533623 update; without
-// it, at least the current folder leaves the search.
-void UseSafeDllSearch() {
-  const auto setDefaultDllDirectories = platform::SystemFunction<SetDefaultDllDirectoriesFunction>(
-      L"kernel32.dll", "SetDefaultDllDirectories");
-  if (setDefaultDllDirectories == nullptr ||
-      !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    ::SetDllDirectoryW(L"");
-  }
-}
 
 int RunMessageLoop(ui::Form1& form) {
   MSG message;
@@ -42,14 +26,10 @@ int RunMessageLoop(ui::Form1& form) {
 // The parameters are named as <winbase.h> declares them.
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*lpCmdLine*/,
                     int nShowCmd) {
-  UseSafeDllSearch();
-
-  // Loads the common controls of the manifest (version 6), so the buttons
-  // wear the visual style. Should it fail, they still work in the classic look.
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof controls;
-  controls.dwICC = ICC_STANDARD_CLASSES;
-  ::InitCommonControlsEx(&controls);
+  // First of all: DLLs come from System32 only from here on, never from the
+  // tool's folder, where a mod's proxy DLL may lie. What this loads stays
+  // loaded until the program ends.
+  const ui::LoadedModules systemModules = ui::LoadCommonControlsSafely();
 
   platform::SystemPlatform platform;
   ui::Form1 form(hInstance, platform);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the built program as Windows will load it: an x86 GUI program of
-# the expected bitness (the product is 32-bit) that needs no DLL beyond Windows' own, with ASLR and DEP, and
-# with its manifest, icon and version embedded.
+# the expected bitness (the product is 32-bit) whose imports are all KnownDLLs,
+# with ASLR and DEP, and with its manifest, icon and version embedded.
 #   check_exe.sh PATH/VarnholtBinCompiler.exe [objdump] [pei-i386|pei-x86-64]
 set -euo pipefail
 exe=$1
@@ -14,14 +14,17 @@ headers=$("$objdump" -p "$exe")
 grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a Windows GUI program"
 
-# Windows' own DLLs only: anything else (libgcc_s, libstdc++, libwinpthread)
-# would have to be shipped beside the exe.
-system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll ntdll.dll advapi32.dll
-  shell32.dll ole32.dll oleaut32.dll uxtheme.dll shlwapi.dll version.dll "
+# Only DLLs that Windows maps from its KnownDLLs on every version the tool
+# runs on (7 to 11), and ntdll, which every process has. Any other import
+# (comctl32, uxtheme, version, or libgcc_s and the like) is searched for in
+# the application folder first, where a game's mods put their proxy DLLs.
+known_dlls=" ntdll.dll kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll
+  ole32.dll oleaut32.dll shlwapi.dll comdlg32.dll imm32.dll rpcrt4.dll ws2_32.dll psapi.dll "
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
 [ -n "$dlls" ] || fail "no imports found"
 for dll in $dlls; do
-  [[ $system_dlls == *" $dll "* ]] || fail "imports $dll, which is not a Windows system DLL"
+  [[ $known_dlls == *" $dll "* ]] ||
+    fail "imports $dll, which is not a KnownDLL: Windows would search the tool's folder for it"
 done
 
 characteristics=$(sed -n '/^DllCharacteristics/,/^[A-Z]/p' <<<"$headers")

@@ -64,8 +64,16 @@ struct FindHandleTraits {
   static void Close(Handle handle) noexcept { ::FindClose(handle); }
 };
 
+// Modules loaded with LoadLibraryExW.
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle handle) noexcept { ::FreeLibrary(handle); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;
 
 }  // namespace platform

@@ -13,16 +13,21 @@
 
 namespace platform {
 
+// A function exported by a loaded module; null where the module lacks it.
+template <typename Function>
+Function ModuleFunction(HMODULE module, const char* name) {
+  if (module == nullptr) return nullptr;
+  // Through the generic function type: GetProcAddress gives one type for
+  // every function, and a direct cast between function types draws warnings.
+  using AnyFunction = void (*)();
+  return reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(::GetProcAddress(module, name)));
+}
+
 // A function that not every Windows version has, looked up in a system DLL
 // the process has loaded (kernel32, user32, ntdll); null where it is missing.
 template <typename Function>
 Function SystemFunction(const wchar_t* module, const char* name) {
-  const HMODULE loaded = ::GetModuleHandleW(module);
-  if (loaded == nullptr) return nullptr;
-  // Through the generic function type: GetProcAddress gives one type for
-  // every function, and a direct cast between function types draws warnings.
-  using AnyFunction = void (*)();
-  return reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(::GetProcAddress(loaded, name)));
+  return ModuleFunction<Function>(::GetModuleHandleW(module), name);
 }
 
 // The error with the system's own text for the code. `subject` names what
