@@ -35,46 +35,6 @@ class WaitCursor {
   HCURSOR previous_;
 };
 
-// A window's device context, with a font chosen into it, for measuring.
-class MeasuringContext {
- public:
-  MeasuringContext(HWND window, HFONT font) noexcept
-      : window_(window), dc_(::GetDC(window)), previous_(Choose(dc_, font)) {}
-  ~MeasuringContext() {
-    if (dc_ == nullptr) return;
-    if (previous_ != nullptr) ::SelectObject(dc_, previous_);
-    ::ReleaseDC(window_, dc_);
-  }
-  MeasuringContext(const MeasuringContext&) = delete;
-  MeasuringContext& operator=(const MeasuringContext&) = delete;
-
-  // The room one line of `text` takes, drawn as the controls draw it (no
-  // access keys); zero where it cannot be told.
-  SIZE LineSize(const wchar_t* text) const {
-    RECT rect{};
-    if (dc_ == nullptr ||
-        ::DrawTextW(dc_, text, -1, &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) == 0) {
-      return SIZE{0, 0};
-    }
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-  }
-
- private:
-  static HGDIOBJ Choose(HDC dc, HFONT font) noexcept {
-    return dc != nullptr && font != nullptr ? ::SelectObject(dc, font) : nullptr;
-  }
-
-  HWND window_;
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-// The room a control's caption takes in the control's own font.
-SIZE CaptionSize(HWND control, const wchar_t* caption) {
-  const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-  return MeasuringContext(control, font).LineSize(caption);
-}
-
 // Text from a narrow what() message, in the system's code page.
 std::wstring Widen(const char* text) {
   const int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);

@@ -21,6 +21,11 @@ struct FormLayout {
   RECT command2;
 };
 
+// The room one line of `caption` takes in the control's own font (the one
+// it draws with), drawn as controls draw it (no access keys); zero where it
+// cannot be told.
+SIZE CaptionSize(HWND control, const wchar_t* caption);
+
 // The layout at `dpi`: each control at its twip rectangle, or as large as
 // its text needs, whichever is larger, and the client area around them.
 // With the message font the layout was drawn for, that is the twip layout
