@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Wine sessions for tests, the demo and the benchmark: a template prefix made
 # once per machine and Wine, a fresh clone of it per session, and an Xvfb
 # display when there is no display. Source this file; call
@@ -6,6 +7,10 @@
 # Which Wine: the machine's own, or Wine 10 when VBC_WINE_ROOT names the
 # Debian 13 root (scripts/wine-root run sets it, with the root's mounts in
 # place). Wine itself always runs through scripts/wine-exec, which knows both.
+#
+# A session leaves nothing behind: its prefix lies in /tmp/vbc-wine-XXXXXX,
+# and Wine's server keeps its socket and lock in a folder of the session's
+# own (see vbc_wine_session_start); both go when it stops.
 
 vbc_scripts="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
@@ -53,11 +58,15 @@ vbc_wine_version() {
   "$vbc_scripts/wine-exec" --version 2>/dev/null | sed -n 's/^wine-\([0-9.]*\).*/\1/p'
 }
 
+# Wine runs without TMPDIR: Debian 13's Wine 10 crashes when it is set (the
+# server with "free(): invalid pointer", programs with SIGSEGV), and without
+# it both Wines keep their server's folder where vbc_remove_server_folder
+# looks for it.
 vbc_wineserver() {
   if [ -n "${VBC_WINE_ROOT:-}" ]; then
-    chroot "$VBC_WINE_ROOT" /usr/bin/env -C / wineserver "$@"
+    chroot "$VBC_WINE_ROOT" /usr/bin/env -u TMPDIR -C / wineserver "$@"
   else
-    wineserver "$@"
+    env -u TMPDIR wineserver "$@"
   fi
 }
 
@@ -81,6 +90,9 @@ vbc_wine_template() {
        WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY= "$vbc_scripts/wine-exec" wineboot -i \
        >/dev/null 2>&1) || true
     WINEPREFIX="$template" vbc_wineserver -w
+    # Its server's folder goes with the making; each session makes its own.
+    vbc_remove_server_folder "$template"
+    rm -f "$template/wineserver"
     [ -f "$template/system.reg" ] || { echo "wine: making the template prefix failed" >&2; return 1; }
     touch "$template/.complete"
   fi
@@ -102,6 +114,11 @@ vbc_wine_session_start() {
   cp -al "$template" "$WINEPREFIX" 2>/dev/null || { rm -rf "$WINEPREFIX"; cp -a "$template" "$WINEPREFIX"; }
   rm -f "$WINEPREFIX"/*.reg
   cp "$template"/*.reg "$WINEPREFIX"/
+  # The name of the server's folder that a template may carry (see
+  # vbc_remove_server_folder) would be shared by every clone of it, and by
+  # every session at once: without it, this session's server makes a folder
+  # of its own.
+  rm -f "$WINEPREFIX/wineserver"
   # The display's DPI for the whole session, as winecfg would set it.
   if [ -n "${VBC_SESSION_DPI:-}" ]; then
     vbc_set_session_dpi "$VBC_SESSION_DPI"
@@ -138,6 +155,21 @@ vbc_set_session_dpi() {
   fi
 }
 
+# Removes the folder in which Debian's Wine kept the socket and lock of the
+# server of PREFIX, once that server has ended; Wine leaves it behind. It is
+# /tmp/wine-XXXXXX, made (mkdtemp) when the server first started for a
+# prefix that names none in its file "wineserver", and then named there; or,
+# where /run/user/UID exists (a desktop's login), /run/user/UID/wine/
+# server-DEV-INODE, after the prefix's folder (there the file stays unmade).
+vbc_remove_server_folder() {
+  local name dev ino
+  name=$(cat "$1/wineserver" 2>/dev/null) || name=""
+  if [[ "$name" =~ ^wine-[A-Za-z0-9]{6}$ ]]; then rm -rf "/tmp/$name"; fi
+  if read -r dev ino < <(stat -c '%d %i' "$1" 2>/dev/null); then
+    rm -rf "/run/user/$(id -u)/wine/server-$(printf '%x-%x' "$dev" "$ino")"
+  fi
+}
+
 vbc_wine_session_stop() {
   if [ -n "${WINEPREFIX:-}" ]; then
     vbc_wineserver -k 2>/dev/null || true
@@ -150,6 +182,18 @@ vbc_wine_session_stop() {
     if [ -n "${VBC_OUTER_DISPLAY:-}" ]; then export DISPLAY=$VBC_OUTER_DISPLAY; else unset DISPLAY; fi
     VBC_XVFB_PID=""
   fi
-  [ -n "${VBC_WINE_SESSION:-}" ] && rm -rf "$VBC_WINE_SESSION"
+  if [ -n "${VBC_WINE_SESSION:-}" ]; then
+    # The server has ended: its folder can go, then the session's.
+    vbc_remove_server_folder "$WINEPREFIX"
+    rm -rf "$VBC_WINE_SESSION"
+    VBC_WINE_SESSION=""
+  fi
   return 0
 }
+
+# Run rather than sourced: it holds functions only.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  source "$vbc_scripts/usage.sh"
+  vbc_help_if_asked "$@"
+  vbc_usage_error "source this file from a script (scripts/wine-ctest runs a session); it is no command"
+fi

@@ -69,12 +69,12 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
   auto& search = *reinterpret_cast<TopLevelSearch*>(data);
   if (ProcessOf(window) != search.process || !::IsWindowVisible(window)) return TRUE;
   if (search.className != nullptr && ClassOf(window) != search.className) return TRUE;
-  if (TextOf(window) != search.title) return TRUE;
+  if (search.title != nullptr && TextOf(window) != search.title) return TRUE;
   search.found = window;
   return FALSE;
 }
 
-// A visible top-level window of `process` with this class (or any) and title.
+// A visible top-level window of `process` with this class and title (or any).
 HWND FindTopLevel(DWORD process, const wchar_t* className, const wchar_t* title) {
   TopLevelSearch search{process, className, title, nullptr};
   ::EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
@@ -315,6 +315,38 @@ class MainWindow : public ::testing::Test {
 
   bool Running() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
+  // Waits until `condition` holds, as WaitUntil does, but only while the
+  // tool could still get there: once its process has ended or it shows a
+  // box, it stops and says which, instead of waiting out the limit.
+  template <typename Condition>
+  ::testing::AssertionResult Await(Condition condition) {
+    std::string stopped;
+    const bool done = WaitUntil([&] {
+      if (condition()) return true;
+      DWORD code = 0;
+      if (!Running() && ::GetExitCodeProcess(process_.get(), &code)) {
+        stopped = "the tool ended with exit code " + std::to_string(code);
+      } else if (const HWND box = FindTopLevel(processId_, L"#32770", nullptr)) {
+        stopped = "the tool shows a box: " + Utf8(TextOf(::GetDlgItem(box, 0xFFFF)));
+      }
+      return !stopped.empty();
+    });
+    if (done && stopped.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << (done ? stopped : "not within " + std::to_string(kPatienceMs / 1000) + " s");
+  }
+
+  // The stand-in compiler's records, once `count` are there (see Await).
+  std::vector<Record> AwaitRecords(std::size_t count) {
+    std::vector<Record> records;
+    const auto enough = [&] {
+      records = testing_win::ReadRecords(Compiler());
+      return records.size() >= count;
+    };
+    EXPECT_TRUE(Await(enough)) << "waiting for " << count << " compiler record(s)";
+    return records;
+  }
+
   // Keeps every compiler that the tool starts from now on running until the
   // test releases it (or ends).
   void HoldCompilers() const { host_.Write(L"req\\compile.exe.hold"); }
@@ -535,7 +567,7 @@ TEST_F(MainWindow, DpiChangedWhileTheSessionRunsCutsOffNoControl) {
 
 TEST_F(MainWindow, FocusStartsOnCompileBinsAndTabMovesBetweenTheButtons) {
   ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command1_; }))
+  ASSERT_TRUE(Await([&] { return FocusOf(window_) == command1_; }))
       << "focus at start: " << Utf8(TextOf(FocusOf(window_)));
 
   const struct {
@@ -544,7 +576,7 @@ TEST_F(MainWindow, FocusStartsOnCompileBinsAndTabMovesBetweenTheButtons) {
   } steps[] = {{false, command2_}, {false, command1_}, {true, command2_}, {true, command1_}};
   for (const auto& step : steps) {
     step.shift ? PressShifted(VK_TAB) : Press(VK_TAB);
-    EXPECT_TRUE(WaitUntil([&] { return FocusOf(window_) == step.then; }))
+    EXPECT_TRUE(Await([&] { return FocusOf(window_) == step.then; }))
         << (step.shift ? "Shift+Tab" : "Tab") << " left the focus on "
         << Utf8(TextOf(FocusOf(window_)));
   }
@@ -554,29 +586,29 @@ TEST_F(MainWindow, KeysPressOnlyTheFocusedButtonAndEscapePressesNothing) {
   testing_win::InstallStandInCompiler(Compiler());
   HoldCompilers();  // a wrongly started compiler stays to be seen
   ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command1_; }));
+  ASSERT_TRUE(Await([&] { return FocusOf(window_) == command1_; }));
   Press(VK_TAB);
-  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command2_; }));
+  ASSERT_TRUE(Await([&] { return FocusOf(window_) == command2_; }));
 
   // Esc is no cancel button. The Tab after it is handled after it, so once
   // the focus has moved, Esc has done all it was going to do.
   Press(VK_ESCAPE);
   Press(VK_TAB);
-  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command1_; }));
+  ASSERT_TRUE(Await([&] { return FocusOf(window_) == command1_; }));
   WaitForIdle(window_);
   EXPECT_EQ(Table().count(L"a.bin"), 1u) << "Esc ran a command";
   EXPECT_TRUE(Running());
 
   // Space presses "Delete Bins" when it has the focus.
   PressShifted(VK_TAB);
-  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) == command2_; }));
+  ASSERT_TRUE(Await([&] { return FocusOf(window_) == command2_; }));
   Press(VK_SPACE);
-  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); })) << "Space did not press it";
+  EXPECT_TRUE(Await([&] { return Table() == SweptTable(); })) << "Space did not press it";
 
   // Enter does the same, as on any focused button.
   host_.Write(L"scripts\\table\\new.bin");
   Press(VK_RETURN);
-  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); })) << "Enter did not press it";
+  EXPECT_TRUE(Await([&] { return Table() == SweptTable(); })) << "Enter did not press it";
 
   // Neither key reached "Compile Bins".
   WaitForIdle(window_);
@@ -671,7 +703,7 @@ TEST_F(MainWindow, DeleteBinsClickDeletesTheBinFilesAndStartsNothing) {
   HoldCompilers();  // a wrongly started compiler stays to be seen
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_NO_FATAL_FAILURE(Click(command2_));
-  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); }));
+  EXPECT_TRUE(Await([&] { return Table() == SweptTable(); }));
   // The command has returned once the window answers again.
   WaitForIdle(window_);
   EXPECT_EQ(RunningCompilers(), 0u) << "Delete Bins started a program";
@@ -684,7 +716,7 @@ TEST_F(MainWindow, CompileBinsClickSweepsThenStartsTheCompilerMinimised) {
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_NO_FATAL_FAILURE(Click(command1_));
 
-  const std::vector<Record> records = testing_win::WaitForRecords(Compiler(), 1);
+  const std::vector<Record> records = AwaitRecords(1);
   ASSERT_EQ(records.size(), 1u);
   const Record& record = records[0];
   EXPECT_EQ(record.at("argv"),
@@ -734,7 +766,7 @@ TEST_F(MainWindow, MissingCompilerIsReportedInABoxAndTheWindowStaysUsable) {
   EXPECT_TRUE(::IsWindowEnabled(window_));
   host_.Write(L"scripts\\table\\again.bin");
   ASSERT_NO_FATAL_FAILURE(Click(command2_));
-  EXPECT_TRUE(WaitUntil([&] { return Table() == SweptTable(); }));
+  EXPECT_TRUE(Await([&] { return Table() == SweptTable(); }));
   WaitForIdle(window_);
   EXPECT_EQ(FindTopLevel(processId_, L"#32770", kTitle), nullptr) << "a second box";
 }
@@ -750,7 +782,7 @@ TEST_F(MainWindow, StartedThroughAPathWithoutADriveItStillWorksInItsOwnFolder) {
   testing_win::InstallStandInCompiler(Compiler());
   ASSERT_NO_FATAL_FAILURE(Start(exe));
   ASSERT_NO_FATAL_FAILURE(Click(command1_));
-  EXPECT_EQ(testing_win::WaitForRecords(Compiler(), 1).size(), 1u) << "no compiler started";
+  EXPECT_EQ(AwaitRecords(1).size(), 1u) << "no compiler started";
   EXPECT_EQ(Table(), SweptTable());
   WaitForIdle(window_);
   EXPECT_EQ(FindTopLevel(processId_, L"#32770", kTitle), nullptr) << "an error box";
@@ -774,7 +806,7 @@ TEST_F(MainWindow, ClosingEndsTheProgramAndLeavesAStartedCompilerRunning) {
   HoldCompilers();
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_NO_FATAL_FAILURE(Click(command1_));
-  ASSERT_EQ(testing_win::WaitForRecords(Compiler(), 1).size(), 1u);
+  ASSERT_EQ(AwaitRecords(1).size(), 1u);
   WaitForIdle(window_);
   ASSERT_EQ(RunningCompilers(), 1u);
 
