@@ -1,0 +1,154 @@
+#include "ui/main_window.h"
+
+#include <tlhelp32.h>
+
+namespace window_test {
+
+using platform::UniqueFileHandle;
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  const int length = ::GetClassNameW(window, name, 256);
+  return std::wstring(name, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  const int length = ::GetWindowTextW(window, text, 1024);
+  return std::wstring(text, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
+namespace {
+
+struct TopLevelSearch {
+  DWORD process;
+  const wchar_t* className;
+  const wchar_t* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<TopLevelSearch*>(data);
+  if (ProcessOf(window) != search.process || !::IsWindowVisible(window)) return TRUE;
+  if (search.className != nullptr && ClassOf(window) != search.className) return TRUE;
+  if (search.title != nullptr && TextOf(window) != search.title) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindTopLevel(DWORD process, const wchar_t* className, const wchar_t* title) {
+  TopLevelSearch search{process, className, title, nullptr};
+  ::EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+RECT PlaceOf(HWND child) {
+  RECT rect{};
+  ::GetWindowRect(child, &rect);
+  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+namespace {
+
+void SendInputs(std::vector<INPUT> inputs) {
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+            inputs.size());
+}
+
+INPUT Key(WORD key, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+}  // namespace
+
+void Press(WORD key) { SendInputs({Key(key, false), Key(key, true)}); }
+
+void PressShifted(WORD key) {
+  SendInputs({Key(VK_SHIFT, false), Key(key, false), Key(key, true), Key(VK_SHIFT, true)});
+}
+
+// A left click in the middle of a control, with the real mouse. The
+// position rides with each event too: a pointer motion still on its way
+// from the display could otherwise move the cursor between the warp and
+// the click.
+void Click(HWND control) {
+  RECT rect{};
+  ASSERT_TRUE(::GetWindowRect(control, &rect));
+  const int x = (rect.left + rect.right) / 2;
+  const int y = (rect.top + rect.bottom) / 2;
+  ASSERT_TRUE(::SetCursorPos(x, y));
+  const int width = ::GetSystemMetrics(SM_CXSCREEN);
+  const int height = ::GetSystemMetrics(SM_CYSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  // 0..65535 across the screen, rounded up so that it maps back to (x, y).
+  input.mi.dx = (x * 65536 + width - 1) / width;
+  input.mi.dy = (y * 65536 + height - 1) / height;
+  std::vector<INPUT> inputs;
+  for (const DWORD button : {DWORD{0}, DWORD{MOUSEEVENTF_LEFTDOWN}, DWORD{MOUSEEVENTF_LEFTUP}}) {
+    input.mi.dwFlags = button | DWORD{MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE};
+    inputs.push_back(input);
+  }
+  SendInputs(inputs);
+}
+
+void WaitForIdle(HWND window) {
+  DWORD_PTR result = 0;
+  ASSERT_NE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &result), 0)
+      << "the window stopped answering";
+}
+
+// Ids are matched by program path, not by parent: Wine hands out ids again
+// soon, so a parent id alone may name a program that has ended.
+std::vector<UniqueKernelHandle> ProcessesOf(const std::wstring& image) {
+  std::vector<UniqueKernelHandle> found;
+  const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return found;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    UniqueKernelHandle process(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (!process || ::WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD length = MAX_PATH * 4;
+    if (!::QueryFullProcessImageNameW(process.get(), 0, path, &length)) continue;
+    if (::CompareStringOrdinal(path, static_cast<int>(length), image.c_str(),
+                               static_cast<int>(image.size()), TRUE) == CSTR_EQUAL) {
+      found.push_back(std::move(process));
+    }
+  }
+  return found;
+}
+
+}  // namespace window_test
