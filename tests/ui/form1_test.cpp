@@ -15,6 +15,7 @@
 #include "tables/table_commands.h"
 #include "ui/dpi.h"
 #include "ui/form1.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -59,21 +60,11 @@ LOGFONTW FontOf(HWND control) {
   return font;
 }
 
-// The window's children in creation order: Label1, Command1, Command2.
-std::vector<HWND> ControlsOf(HWND window) {
-  std::vector<HWND> controls;
-  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    controls.push_back(child);
-  }
-  return controls;
-}
-
 class Form1InProcess : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(form_.Create());
-    controls_ = ControlsOf(form_.Window());
+    controls_ = window_test::ChildrenOf(form_.Window());
     ASSERT_EQ(controls_.size(), 3u);
   }
 
@@ -127,7 +118,7 @@ SIZE TextSizeOf(HWND control) {
 // edges with a pixel to spare for the focus rectangle, the label's text
 // inside the client area, and no control over another's text.
 void ExpectEveryTextWhole(HWND window, UINT dpi) {
-  const std::vector<HWND> controls = ControlsOf(window);
+  const std::vector<HWND> controls = window_test::ChildrenOf(window);
   ASSERT_EQ(controls.size(), 3u);
   RECT client{};
   ASSERT_TRUE(::GetClientRect(window, &client));
