@@ -44,8 +44,8 @@ class Form1 {
 
   // Gives the window its turn at a message from the loop before it is
   // translated and dispatched: the keyboard navigation (Tab, Shift+Tab,
-  // Space, Enter) and the second click of a double click. True when it took
-  // the message.
+  // Space, Enter), the second click of a double click, held keys and input
+  // made just after an error box closed. True when it took the message.
   bool PreTranslate(MSG& message) noexcept;
 
  private:
@@ -84,6 +84,14 @@ class Form1 {
   // made: the second click of a double click on it asks for nothing new.
   HWND lastRunButton_ = nullptr;
   DWORD lastRunTime_ = 0;
+  // True while a command runs or its error box is up: no other starts.
+  bool busy_ = false;
+  // When the last command returned (MessageClock), once one has.
+  DWORD commandEnd_ = 0;
+  bool commandEnded_ = false;
+  // Until this tick count (GetTickCount64), input belongs to the error box
+  // that has just closed, not to the window.
+  ULONGLONG boxInputUntil_ = 0;
   // The controls' font; it must outlive its use by them.
   UniqueFont font_;
 };

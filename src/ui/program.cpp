@@ -19,13 +19,37 @@ int RunMessageLoop(Form1& form) {
   }
 }
 
+// How the window is shown first: as its starter asks (a shortcut's "Run"
+// setting, a launcher), but never maximised. The window has a fixed size and
+// no maximise box: maximised, it would fill the screen with its controls in
+// a corner and no way back.
+int FirstShowCommand(int requested) {
+  if (requested == SW_SHOWDEFAULT) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    requested = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWNORMAL;
+  }
+  // SW_RESTORE shows a new window as SW_SHOWNORMAL does; unlike that, it is
+  // not one that Windows may swap for the starter's show state.
+  return requested == SW_SHOWMAXIMIZED ? SW_RESTORE : requested;
+}
+
+void Show(HWND window, int showCommand) {
+  ::ShowWindow(window, FirstShowCommand(showCommand));
+  // Should the system maximise the program's first window all the same
+  // (when it puts the starter's show state in place is its own choice),
+  // the window goes back to its size.
+  if (::IsZoomed(window)) ::ShowWindow(window, SW_RESTORE);
+}
+
 }  // namespace
 
 int RunProgram(HINSTANCE instance, int showCommand) {
   platform::SystemPlatform platform;
   Form1 form(instance, platform);
   if (!form.Create()) return 1;
-  ::ShowWindow(form.Window(), showCommand);
+  Show(form.Window(), showCommand);
   ::UpdateWindow(form.Window());
   return RunMessageLoop(form);
 }

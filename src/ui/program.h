@@ -6,9 +6,10 @@
 
 namespace ui {
 
-// Makes the window, shows it as `showCommand` says and handles its messages
-// until it is closed. The program's exit code: 0 once closed, 1 when the
-// window could not be made or the loop failed.
+// Makes the window, shows it as `showCommand` says (but never maximised: it
+// has a fixed size) and handles its messages until it is closed. The
+// program's exit code: 0 once closed, 1 when the window could not be made
+// or the loop failed.
 int RunProgram(HINSTANCE instance, int showCommand);
 
 }  // namespace ui

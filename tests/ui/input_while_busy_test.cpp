@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 #include "ui/main_window.h"
 
 namespace window_test {
@@ -56,7 +59,7 @@ TEST_F(MainWindow, DoubleClickOnAButtonRunsItsCommandOnceAndTwoClicksRunItTwice)
   ULONGLONG first = ::GetTickCount64();
   ASSERT_NO_FATAL_FAILURE(Click(command2_));
   ASSERT_TRUE(Await([&] { return Table() == SweptTable(); }));
-  WaitForIdle(window_);
+  Settle(window_);
   ASSERT_LT(::GetTickCount64() - first, doubleClickMs) << "no double click: the command took long";
   host_.Write(L"scripts\\table\\later.bin");
   ASSERT_NO_FATAL_FAILURE(Click(command2_));
@@ -70,7 +73,7 @@ TEST_F(MainWindow, DoubleClickOnAButtonRunsItsCommandOnceAndTwoClicksRunItTwice)
   first = ::GetTickCount64();
   ASSERT_NO_FATAL_FAILURE(Click(command1_));
   ASSERT_TRUE(Await([&] { return !ProcessesOf(Compiler()).empty(); }));
-  WaitForIdle(window_);
+  Settle(window_);
   ASSERT_LT(::GetTickCount64() - first, doubleClickMs) << "no double click: the command took long";
   host_.Write(L"scripts\\table\\later.bin");
   ASSERT_NO_FATAL_FAILURE(Click(command1_));
@@ -89,36 +92,189 @@ TEST_F(MainWindow, DoubleClickOnAButtonRunsItsCommandOnceAndTwoClicksRunItTwice)
   EXPECT_TRUE(Running());
 }
 
-TEST_F(MainWindow, InputMadeWhileACommandRunsIsDroppedNotRunAfterIt) {
-  testing_win::InstallStandInCompiler(Compiler());
-  HoldCompilers();
+// What holds the window when the input is made.
+enum class While { kDeleteBinsRuns, kCompileBinsRuns, kTheBoxIsUp, kIdle };
+enum class Input {
+  kClickOnCompileBins,
+  kClickOnTheCloseButton,
+  kSpace,
+  kEnter,
+  kEnterHeldOnDeleteBins,
+  kTwoEnters,
+  kTwoSpaces,
+  kDoubleClickOnOkOverAButton,
+  kClickSentToDeleteBins,  // BM_CLICK, as accessibility tools send it
+};
+
+struct InputCase {
+  const char* name;
+  While when;
+  Input input;
+  std::size_t compilers;  // compilers started, one per Compile Bins the user meant
+};
+
+void PrintTo(const InputCase& c, std::ostream* out) { *out << c.name; }
+
+// Each case starts the tool afresh and makes its input; then a click made
+// afterwards must do what it asks and the compilers must be those the
+// user meant. Where the window is not busy with a command, a bin file
+// written once the intended command has run must still be there: another
+// run would have swept it.
+const InputCase kInputCases[] = {
+    {"ClickOnTheOtherButtonWhileACommandRuns", While::kDeleteBinsRuns, Input::kClickOnCompileBins,
+     0},
+    {"ClickOnTheCloseButtonWhileACommandRuns", While::kDeleteBinsRuns,
+     Input::kClickOnTheCloseButton, 0},
+    {"SpaceWhileACommandRuns", While::kCompileBinsRuns, Input::kSpace, 1},
+    {"EnterWhileACommandRuns", While::kCompileBinsRuns, Input::kEnter, 1},
+    {"HeldEnterIsOnePress", While::kIdle, Input::kEnterHeldOnDeleteBins, 0},
+    {"TwoEntersOnTheErrorBox", While::kTheBoxIsUp, Input::kTwoEnters, 0},
+    {"TwoSpacesOnTheErrorBox", While::kTheBoxIsUp, Input::kTwoSpaces, 0},
+    {"DoubleClickOnOkOverAButton", While::kTheBoxIsUp, Input::kDoubleClickOnOkOverAButton, 0},
+    {"ClickSentToAButtonWhileTheErrorBoxIsUp", While::kTheBoxIsUp, Input::kClickSentToDeleteBins,
+     0},
+};
+
+constexpr wchar_t kMarker[] = L"scripts\\table\\marker.bin";
+
+class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<InputCase> {
+ protected:
+  bool MarkerThere() const { return Table().count(L"marker.bin") == 1; }
+
+  // A point on the caption's close button, found as the window finds it.
+  POINT CloseButton() const {
+    RECT outer{};
+    POINT client{0, 0};
+    EXPECT_TRUE(::GetWindowRect(window_, &outer) && ::ClientToScreen(window_, &client));
+    const int y = (outer.top + client.y) / 2;
+    for (int x = outer.right - 1; x > outer.left; --x) {
+      DWORD_PTR hit = 0;
+      ::SendMessageTimeoutW(window_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, kPatienceMs,
+                            &hit);
+      if (hit == HTCLOSE) return POINT{x, y};
+    }
+    ADD_FAILURE() << "no close button on the caption";
+    return POINT{outer.right, outer.top};
+  }
+
+  // Enter held on Delete Bins for two seconds, the keyboard repeating it
+  // every 33 ms. The first press sweeps; then the marker is written.
+  void HoldEnterOnDeleteBins() {
+    Press(VK_TAB);
+    ASSERT_TRUE(Await([&] { return FocusOf(window_) == command2_; }));
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = VK_RETURN;
+    ASSERT_EQ(::SendInput(1, &down, sizeof down), 1u);
+    ASSERT_TRUE(Await([&] { return Table() == SweptTable(); }));
+    host_.Write(kMarker);
+    for (int repeat = 0; repeat < 60; ++repeat, ::Sleep(33)) {
+      ASSERT_EQ(::SendInput(1, &down, sizeof down), 1u);
+    }
+    Press(VK_RETURN);  // a last repeat, and the key let go
+  }
+
+  // Where the box has no button of the window's under its OK, it is moved
+  // so that Compile Bins lies there.
+  void DoubleClickOnOkOverAButton(HWND box) {
+    RECT ok{};
+    RECT button{};
+    RECT place{};
+    ASSERT_TRUE(::GetWindowRect(::GetDlgItem(box, IDOK), &ok));
+    ASSERT_TRUE(::GetWindowRect(command1_, &button));
+    ASSERT_TRUE(::GetWindowRect(box, &place));
+    const POINT target{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+    ASSERT_TRUE(::SetWindowPos(box, nullptr, place.left + target.x - (ok.left + ok.right) / 2,
+                               place.top + target.y - (ok.top + ok.bottom) / 2, 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+    ClickAt(target, 2);
+  }
+
+  void Make(Input input, HWND box) {
+    switch (input) {
+      case Input::kClickOnCompileBins:
+        return Click(command1_);
+      case Input::kClickOnTheCloseButton:
+        return ClickAt(closeButton_);
+      case Input::kSpace:
+        return Press(VK_SPACE);
+      case Input::kEnter:
+        return Press(VK_RETURN);
+      case Input::kEnterHeldOnDeleteBins:
+        return HoldEnterOnDeleteBins();
+      case Input::kTwoEnters:
+        return Press(VK_RETURN, 2);
+      case Input::kTwoSpaces:
+        return Press(VK_SPACE, 2);
+      case Input::kDoubleClickOnOkOverAButton:
+        return DoubleClickOnOkOverAButton(box);
+      case Input::kClickSentToDeleteBins: {
+        DWORD_PTR result = 0;
+        ASSERT_NE(
+            ::SendMessageTimeoutW(command2_, BM_CLICK, 0, 0, SMTO_NORMAL, kPatienceMs, &result), 0);
+        EXPECT_TRUE(MarkerThere()) << "Delete Bins ran while the box was up";
+        return Click(::GetDlgItem(box, IDOK));
+      }
+    }
+  }
+
+  POINT closeButton_{};
+};
+
+TEST_P(InputWhileBusy, RunsNoCommandAfterwards) {
+  const InputCase& c = GetParam();
+  const bool command = c.when == While::kDeleteBinsRuns || c.when == While::kCompileBinsRuns;
   // Enough bin files that sweeping them holds the window for a while.
-  constexpr int kBins = 8000;
-  testing_win::MakeNumberedFiles(host_ / L"scripts\\table", kBins, ".bin");
+  if (command) testing_win::MakeNumberedFiles(host_ / L"scripts\\table", 8000, ".bin");
+  // Without a compiler, Compile Bins shows its error box.
+  if (c.when != While::kTheBoxIsUp) {
+    testing_win::InstallStandInCompiler(Compiler());
+    HoldCompilers();
+  }
   ASSERT_NO_FATAL_FAILURE(Start());
+  if (c.input == Input::kClickOnTheCloseButton) closeButton_ = CloseButton();
+  ASSERT_TRUE(Await([&] { return FocusOf(window_) == command1_; }));
 
-  ASSERT_NO_FATAL_FAILURE(Click(command1_));
-  ASSERT_TRUE(Await([&] { return Busy(window_); })) << "Compile Bins never held the window";
-  // A second click, Space and Enter on Compile Bins (it has the focus now):
-  // each would run it again.
-  ASSERT_NO_FATAL_FAILURE(Click(command1_));
-  Press(VK_SPACE);
-  Press(VK_RETURN);
-  ASSERT_TRUE(Busy(window_)) << "the command ended before the input was made: more bins needed";
+  HWND box = nullptr;
+  if (command) {
+    ASSERT_NO_FATAL_FAILURE(Click(c.when == While::kDeleteBinsRuns ? command2_ : command1_));
+    ASSERT_TRUE(Await([&] { return Busy(window_); })) << "the command never held the window";
+  } else if (c.when == While::kTheBoxIsUp) {
+    // Posted, not sent: a sent click would wait for the box to close.
+    ASSERT_TRUE(::PostMessageW(command1_, BM_CLICK, 0, 0));
+    ASSERT_TRUE(WaitUntil([&] {
+      box = FindTopLevel(processId_, L"#32770", nullptr);
+      return box != nullptr;
+    }));
+    host_.Write(kMarker);
+  }
+  ASSERT_NO_FATAL_FAILURE(Make(c.input, box));
+  if (command) {
+    ASSERT_TRUE(Busy(window_)) << "the command ended before the input was made: more bins needed";
+  }
+  if (box != nullptr) {
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); })) << "the box did not close";
+  }
+  Settle(window_);
+  if (!command) {
+    EXPECT_TRUE(MarkerThere()) << "a command ran again";
+  }
+  // After a box, input is the window's again once the double-click time
+  // is over.
+  if (box != nullptr) ::Sleep(::GetDoubleClickTime() + 100);
 
-  // Input made once it has returned works, and is handled after everything
-  // made before it. (The compiler has the focus now, so it is a click.)
-  ASSERT_TRUE(Await([&] { return !ProcessesOf(Compiler()).empty(); }));
-  WaitForIdle(window_);
+  // Input made now works, and is handled after everything made before it.
+  // (A compiler that was started may have the focus: so it is a click.)
   host_.Write(L"scripts\\table\\later.bin");
   ASSERT_NO_FATAL_FAILURE(Click(command2_));
-  ASSERT_TRUE(Await(
-      [&] { return Table().count(L"later.bin") == 0 || ProcessesOf(Compiler()).size() > 1; }));
+  ASSERT_TRUE(Await([&] { return Table().count(L"later.bin") == 0; }));
   WaitForIdle(window_);
-  EXPECT_EQ(RunningCompilers(), 1u) << "input made during the command ran it again";
-  EXPECT_EQ(Table(), SweptTable());
+  EXPECT_EQ(RunningCompilers(), c.compilers) << "compilers started";
   EXPECT_TRUE(Running());
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, InputWhileBusy, ::testing::ValuesIn(kInputCases),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace window_test

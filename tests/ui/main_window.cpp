@@ -90,41 +90,56 @@ INPUT Key(WORD key, bool up) {
 
 }  // namespace
 
-void Press(WORD key) { SendInputs({Key(key, false), Key(key, true)}); }
+void Press(WORD key, int times) {
+  std::vector<INPUT> inputs;
+  for (int i = 0; i < times; ++i) inputs.insert(inputs.end(), {Key(key, false), Key(key, true)});
+  SendInputs(inputs);
+}
 
 void PressShifted(WORD key) {
   SendInputs({Key(VK_SHIFT, false), Key(key, false), Key(key, true), Key(VK_SHIFT, true)});
 }
 
-// A left click in the middle of a control, with the real mouse. The
+// A move to the point, then a press and a release for each click. The
 // position rides with each event too: a pointer motion still on its way
 // from the display could otherwise move the cursor between the warp and
 // the click.
-void Click(HWND control) {
-  RECT rect{};
-  ASSERT_TRUE(::GetWindowRect(control, &rect));
-  const int x = (rect.left + rect.right) / 2;
-  const int y = (rect.top + rect.bottom) / 2;
-  ASSERT_TRUE(::SetCursorPos(x, y));
+void ClickAt(POINT point, int times) {
+  ASSERT_TRUE(::SetCursorPos(point.x, point.y));
   const int width = ::GetSystemMetrics(SM_CXSCREEN);
   const int height = ::GetSystemMetrics(SM_CYSCREEN);
   INPUT input{};
   input.type = INPUT_MOUSE;
-  // 0..65535 across the screen, rounded up so that it maps back to (x, y).
-  input.mi.dx = (x * 65536 + width - 1) / width;
-  input.mi.dy = (y * 65536 + height - 1) / height;
-  std::vector<INPUT> inputs;
-  for (const DWORD button : {DWORD{0}, DWORD{MOUSEEVENTF_LEFTDOWN}, DWORD{MOUSEEVENTF_LEFTUP}}) {
-    input.mi.dwFlags = button | DWORD{MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE};
-    inputs.push_back(input);
+  // 0..65535 across the screen, rounded up so that it maps back to the point.
+  input.mi.dx = (point.x * 65536 + width - 1) / width;
+  input.mi.dy = (point.y * 65536 + height - 1) / height;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  std::vector<INPUT> inputs{input};
+  for (int i = 0; i < times; ++i) {
+    for (const DWORD button : {DWORD{MOUSEEVENTF_LEFTDOWN}, DWORD{MOUSEEVENTF_LEFTUP}}) {
+      input.mi.dwFlags = button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+      inputs.push_back(input);
+    }
   }
   SendInputs(inputs);
+}
+
+void Click(HWND control, int times) {
+  RECT rect{};
+  ASSERT_TRUE(::GetWindowRect(control, &rect));
+  ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, times);
 }
 
 void WaitForIdle(HWND window) {
   DWORD_PTR result = 0;
   ASSERT_NE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &result), 0)
       << "the window stopped answering";
+}
+
+void Settle(HWND window) {
+  WaitForIdle(window);
+  ::Sleep(100);
+  WaitForIdle(window);
 }
 
 // Ids are matched by program path, not by parent: Wine hands out ids again

@@ -51,15 +51,22 @@ RECT PlaceOf(HWND child);
 // The control that has the keyboard focus in the window's thread.
 HWND FocusOf(HWND window);
 
-// Real input, as a user makes it.
-void Press(WORD key);
+// Real input, as a user makes it. `times` presses or clicks go in one
+// go, as quickly as a person makes them.
+void Press(WORD key, int times = 1);
 void PressShifted(WORD key);
-// A left click in the middle of a control, with the real mouse.
-void Click(HWND control);
+// Left clicks at a point of the screen, and in the middle of a control,
+// with the real mouse.
+void ClickAt(POINT point, int times = 1);
+void Click(HWND control, int times = 1);
 
 // Returns once the window's thread has handled everything sent before: a
 // command running on that thread holds this up until it ends.
 void WaitForIdle(HWND window);
+// As WaitForIdle, and then gives the window a moment more: once a command
+// has returned, it clears its queue, and under Wine it answers senders
+// while it does so. Input made before that is done is dropped with it.
+void Settle(HWND window);
 
 // Running processes of the program at `image`, each with a handle that
 // keeps its id from being given to another.
