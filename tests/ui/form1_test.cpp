@@ -14,7 +14,6 @@
 #include "tables/table_commands.h"
 #include "ui/dpi.h"
 #include "ui/form1.h"
-#include "ui/layout.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -193,21 +192,6 @@ TEST_F(Form1InProcess, EveryTextIsWholeAtAnyTextSizeAndTheLayoutReturnsWithTheDe
   EXPECT_EQ(Place({0, 0, after.right, after.bottom}), Place({0, 0, before.right, before.bottom}));
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     EXPECT_EQ(PlaceOf(controls_[i]), placesBefore[i]);
-  }
-}
-
-TEST(WindowPlacement, WithinTheWorkAreaMovesAsLittleAsItTakesAndNeverShrinks) {
-  const RECT area{-1280, 0, 0, 760};  // a monitor left of the main one, a taskbar below
-  const struct {
-    RECT window, expected;
-  } cases[] = {
-      {{-700, 100, -400, 250}, {-700, 100, -400, 250}},   // fits: stays
-      {{-100, 700, 200, 850}, {-300, 610, 0, 760}},       // past the right and the bottom
-      {{-1300, -20, -1000, 130}, {-1280, 0, -980, 150}},  // past the left and the top
-      {{-1000, 200, 400, 1000}, {-1280, 0, 120, 800}},    // larger: its top left in the area
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ui::WithinArea(c.window, area), c.expected) << c.window;
   }
 }
 
