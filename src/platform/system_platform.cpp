@@ -10,8 +10,9 @@ std::unique_ptr<tables::FileSystem> SystemPlatform::CreateFileSystem() {
 
 void SystemPlatform::StartProgram(const tables::NativeString& program,
                                   const std::vector<tables::NativeString>& arguments,
+                                  const tables::NativeString& workingFolder,
                                   tables::ShowState show) {
-  platform::StartProgram(program, arguments, show);
+  platform::StartProgram(program, arguments, workingFolder, show);
 }
 
 }  // namespace platform

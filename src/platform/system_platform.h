@@ -8,10 +8,12 @@
 
 namespace platform {
 
-// Starts `program` with `arguments` as a separate process without waiting.
-// Throws tables::SystemError when it cannot be started.
+// Starts `program` with `arguments` as a separate process in
+// `workingFolder`, without waiting. Throws tables::SystemError when it
+// cannot be started.
 void StartProgram(const tables::NativeString& program,
-                  const std::vector<tables::NativeString>& arguments, tables::ShowState show);
+                  const std::vector<tables::NativeString>& arguments,
+                  const tables::NativeString& workingFolder, tables::ShowState show);
 
 // The folder holding the running executable, without a trailing separator.
 tables::NativeString ApplicationFolder();
@@ -27,7 +29,7 @@ class SystemPlatform : public tables::TablePlatform {
   std::unique_ptr<tables::FileSystem> CreateFileSystem() override;
   void StartProgram(const tables::NativeString& program,
                     const std::vector<tables::NativeString>& arguments,
-                    tables::ShowState show) override;
+                    const tables::NativeString& workingFolder, tables::ShowState show) override;
 };
 
 }  // namespace platform

@@ -25,9 +25,12 @@ void DeleteBins(TablePlatform& platform) {
 
 void CompileBins(TablePlatform& platform) {
   DeleteBins(platform);  // runs to its end before the compiler starts
-  platform.StartProgram(CompilerOf(platform.ApplicationFolder()),
+  // The compiler resolves its relative arguments against its working
+  // folder: that is the application folder, as a double click gives it.
+  const NativeString folder = platform.ApplicationFolder();
+  platform.StartProgram(CompilerOf(folder),
                         {NativeString(kCompilerArgument1), NativeString(kCompilerArgument2)},
-                        ShowState::kMinimized);
+                        folder, ShowState::kMinimized);
 }
 
 }  // namespace tables

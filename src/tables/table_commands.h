@@ -24,10 +24,11 @@ class TablePlatform {
   virtual NativeString ApplicationFolder() = 0;
   // A file-system service for one sweep.
   virtual std::unique_ptr<FileSystem> CreateFileSystem() = 0;
-  // Starts exactly `program` with the arguments, as a separate process, and
-  // returns at once without waiting for it. Throws when it cannot start.
+  // Starts exactly `program` with the arguments, as a separate process in
+  // `workingFolder`, and returns at once without waiting for it. Throws
+  // when it cannot start.
   virtual void StartProgram(const NativeString& program, const std::vector<NativeString>& arguments,
-                            ShowState show) = 0;
+                            const NativeString& workingFolder, ShowState show) = 0;
 };
 
 #ifdef _WIN32
@@ -49,8 +50,9 @@ NativeString CompilerOf(NativeStringView applicationFolder);
 void DeleteBins(TablePlatform& platform);
 
 // Deletes the bin files, then starts the table compiler minimised without
-// waiting. The compiler starts even when the table folder is missing; only
-// an error of the sweep stops it. Errors propagate.
+// waiting, in the application folder whatever folder the tool was started
+// from. The compiler starts even when the table folder is missing; only an
+// error of the sweep stops it. Errors propagate.
 void CompileBins(TablePlatform& platform);
 
 }  // namespace tables

@@ -17,6 +17,10 @@ struct FontTraits {
 };
 using UniqueFont = platform::UniqueHandle<FontTraits>;
 
+// WM_GETDPISCALEDSIZE (Windows 10 1703), which the headers declare only for
+// programs that need that version.
+inline constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;
+
 // The layout is kept in twips (1/1440 inch), so it scales with the DPI.
 inline constexpr int kTwipsPerInch = 1440;
 

@@ -165,6 +165,10 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;
+    case kGetDpiScaledSizeMessage:
+      return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam))
+                 ? TRUE
+                 : FALSE;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -192,6 +196,7 @@ bool Form1::OnCreate() {
 
   UseFont(dpi_);
   LayOutControls();
+  KeepWithinWorkArea();
   return true;
 }
 
@@ -229,16 +234,30 @@ void Form1::OnSetFocus() {
   if (focus_ != nullptr) ::SetFocus(focus_);
 }
 
+bool Form1::OnGetDpiScaledSize(UINT dpi, SIZE& size) {
+  // Asked before a change of DPI: the outer size that the layout will have
+  // at `dpi`, so that the rectangle Windows then suggests has it already.
+  const UniqueFont font = MessageFont(dpi);
+  if (!font) return false;  // Windows then scales the window in proportion
+  const TextSizes text{CaptionSizeIn(window_, font.get(), kCredit),
+                       CaptionSizeIn(window_, font.get(), kCompileBins),
+                       CaptionSizeIn(window_, font.get(), kDeleteBins)};
+  const FormLayout layout = LayOut(dpi, text);
+  size = WindowSizeForClient(layout.client.cx, layout.client.cy, kStyle, kExStyle, dpi);
+  return true;
+}
+
 void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
   // The window moved to a monitor with another DPI (or the user changed the
-  // scale): scale the font and controls, go where Windows suggests, and keep
-  // the client area at the same twips. The suggested size is not taken as it
-  // is: it scales the whole window, frame included, and the frame does not
-  // grow in proportion.
+  // scale). Windows chose the rectangle, with the size asked for above, so
+  // that a window dragged across stays under the pointer: it is taken as it
+  // is. Only where its client area still comes out other than the layout's
+  // (a system that did not ask, or a frame drawn at another DPI than the
+  // window is told) does the fit correct the size, the top left staying.
   dpi_ = dpi;
   UseFont(dpi_);
-  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   LayOutControls();
 }
 
@@ -249,6 +268,7 @@ void Form1::OnSettingChange(UINT action, const wchar_t* area) {
       (area != nullptr && std::wcscmp(area, L"WindowMetrics") == 0)) {
     UseFont(dpi_);
     LayOutControls();
+    KeepWithinWorkArea();
   }
 }
 
@@ -266,10 +286,19 @@ HWND Form1::CreateControl(const wchar_t* className, const wchar_t* text, DWORD s
 }
 
 void Form1::FitClientArea(SIZE clientSize) {
-  const int width = clientSize.cx;
-  const int height = clientSize.cy;
+  // What the client area lacks of `clientSize` at the window's size now
+  // (nothing where that cannot be told), and the window's rectangle.
+  RECT outer{};
+  const auto lacking = [this, clientSize, &outer] {
+    RECT client{};
+    if (!::GetWindowRect(window_, &outer) || !::GetClientRect(window_, &client)) return SIZE{};
+    return SIZE{clientSize.cx - client.right, clientSize.cy - client.bottom};
+  };
+  // A size that fits already stays (the one Windows suggests for a new DPI).
+  SIZE missing = lacking();
+  if (missing.cx == 0 && missing.cy == 0) return;
   // A first size from what the system predicts for the frame.
-  const SIZE size = WindowSizeForClient(width, height, kStyle, kExStyle, dpi_);
+  const SIZE size = WindowSizeForClient(clientSize.cx, clientSize.cy, kStyle, kExStyle, dpi_);
   ::SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The prediction can be wrong: a caption drawn at another DPI than the
@@ -279,18 +308,31 @@ void Form1::FitClientArea(SIZE clientSize) {
   // second round covers a frame that changes with the size (a wrapping
   // menu bar elsewhere; nothing here).
   for (int round = 0; round < 2; ++round) {
-    RECT outer{};
-    RECT client{};
-    if (!::GetWindowRect(window_, &outer) || !::GetClientRect(window_, &client)) return;
-    const int missingWidth = width - (client.right - client.left);
-    const int missingHeight = height - (client.bottom - client.top);
-    if (missingWidth == 0 && missingHeight == 0) return;
-    if (!::SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + missingWidth,
-                        outer.bottom - outer.top + missingHeight,
+    missing = lacking();
+    if (missing.cx == 0 && missing.cy == 0) return;
+    if (!::SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + missing.cx,
+                        outer.bottom - outer.top + missing.cy,
                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
       return;
     }
   }
+}
+
+void Form1::KeepWithinWorkArea() {
+  // Grown for larger text, a window that opened near the screen's edge (a
+  // launcher's start position, the system's cascade) would reach past it.
+  // It moves back in and keeps its size; one that fits stays put.
+  RECT window{};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!::GetWindowRect(window_, &window) ||
+      !::GetMonitorInfoW(::MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    return;
+  }
+  const RECT within = WithinArea(window, monitor.rcWork);
+  if (within.left == window.left && within.top == window.top) return;
+  ::SetWindowPos(window_, nullptr, within.left, within.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Form1::UseFont(UINT dpi) {

@@ -56,6 +56,7 @@ class Form1 {
   void OnCommand(int id, int code);
   void OnActivate(int state);
   void OnSetFocus();
+  bool OnGetDpiScaledSize(UINT dpi, SIZE& size);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnSettingChange(UINT action, const wchar_t* area);
   void OnDestroy();
@@ -68,6 +69,9 @@ class Form1 {
   // Sizes the window, where it stands, so that its client area is exactly
   // `clientSize` pixels, measured against the frame the window really has.
   void FitClientArea(SIZE clientSize);
+  // Moves the window, at its size, into the work area of its monitor where
+  // it reaches past it.
+  void KeepWithinWorkArea();
   void Run(HWND button, const wchar_t* name, void (*command)(tables::TablePlatform&));
   void ShowFailure(const std::wstring& text);
 

@@ -68,7 +68,11 @@ class MeasuringContext {
 
 SIZE CaptionSize(HWND control, const wchar_t* caption) {
   const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-  return MeasuringContext(control, font).LineSize(caption);
+  return CaptionSizeIn(control, font, caption);
+}
+
+SIZE CaptionSizeIn(HWND window, HFONT font, const wchar_t* caption) {
+  return MeasuringContext(window, font).LineSize(caption);
 }
 
 FormLayout LayOut(UINT dpi, const TextSizes& text) {
@@ -98,6 +102,15 @@ FormLayout LayOut(UINT dpi, const TextSizes& text) {
        layout.label1.left + text.label1.cx + TwipsToPixels(kTextMarginTwips, dpi)});
   layout.client.cy = TwipsToPixels(kClientHeightTwips, dpi) + belowLabel;
   return layout;
+}
+
+RECT WithinArea(const RECT& window, const RECT& area) {
+  // The far edges first, then the near ones: those win where it is too large.
+  const int left =
+      std::max<LONG>(std::min<LONG>(window.left, area.right - Width(window)), area.left);
+  const int top =
+      std::max<LONG>(std::min<LONG>(window.top, area.bottom - Height(window)), area.top);
+  return RECT{left, top, left + Width(window), top + Height(window)};
 }
 
 }  // namespace ui

@@ -25,11 +25,19 @@ struct FormLayout {
 // it draws with), drawn as controls draw it (no access keys); zero where it
 // cannot be told.
 SIZE CaptionSize(HWND control, const wchar_t* caption);
+// The same in `font`, measured on `window`: for a layout at a DPI whose font
+// the controls do not have yet.
+SIZE CaptionSizeIn(HWND window, HFONT font, const wchar_t* caption);
 
 // The layout at `dpi`: each control at its twip rectangle, or as large as
 // its text needs, whichever is larger, and the client area around them.
 // With the message font the layout was drawn for, that is the twip layout
 // exactly.
 FormLayout LayOut(UINT dpi, const TextSizes& text);
+
+// `window` moved as little as it takes to lie within `area`, its size kept.
+// One larger than the area goes to the area's top left corner, so that its
+// caption and its first controls stay in reach.
+RECT WithinArea(const RECT& window, const RECT& area);
 
 }  // namespace ui

@@ -34,10 +34,11 @@ class FakePlatform final : public TablePlatform {
     return folder;
   }
   std::unique_ptr<FileSystem> CreateFileSystem() override { return testing::FactoryFor(disk_)(); }
-  void StartProgram(const NativeString& program, const Names& arguments, ShowState show) override {
+  void StartProgram(const NativeString& program, const Names& arguments,
+                    const NativeString& workingFolder, ShowState show) override {
     NativeString call = VBC_TEXT("start ") + program;
     for (const NativeString& a : arguments) call += VBC_TEXT("|") + a;
-    call += VBC_TEXT("|show=");
+    call += VBC_TEXT("|in=") + workingFolder + VBC_TEXT("|show=");
     call += static_cast<NativeChar>('0' + static_cast<int>(show));
     disk_.calls.push_back(call);
     if (startFails) throw SystemError(2, VBC_TEXT("The system cannot find the file specified."));
@@ -62,14 +63,14 @@ TEST(DeleteBinsCommand, SweepsTheTableFolderAndStartsNothing) {
                    VBC_TEXT("open H" SEP "scripts" SEP "table" SEP), VBC_TEXT("delete a.bin")}));
 }
 
-TEST(CompileBinsCommand, SweepsFirstThenStartsTheCompilerMinimised) {
+TEST(CompileBinsCommand, SweepsFirstThenStartsTheCompilerMinimisedInTheApplicationFolder) {
   FakeDisk disk = TableWithBins();
   FakePlatform platform(disk);
   CompileBins(platform);
   ASSERT_EQ(disk.calls.size(), 4u);
   EXPECT_EQ(disk.calls[2], VBC_TEXT("delete a.bin"));
   EXPECT_EQ(disk.calls[3],
-            VBC_TEXT("start H" SEP "req" SEP "compile.exe|table_bin|startgame|show=2"));
+            VBC_TEXT("start H" SEP "req" SEP "compile.exe|table_bin|startgame|in=H|show=2"));
 }
 
 TEST(CompileBinsCommand, ReadsTheApplicationFolderAfreshForTheCompiler) {
@@ -79,7 +80,9 @@ TEST(CompileBinsCommand, ReadsTheApplicationFolderAfreshForTheCompiler) {
   CompileBins(platform);
   EXPECT_EQ(platform.reads, 2);
   EXPECT_EQ(disk.calls.front(), VBC_TEXT("exists first" SEP "scripts" SEP "table" SEP));
-  EXPECT_EQ(disk.calls.back().rfind(VBC_TEXT("start second" SEP "req"), 0), 0u);
+  // One read serves both the compiler's path and its working folder.
+  EXPECT_EQ(disk.calls.back(), VBC_TEXT("start second" SEP "req" SEP
+                                        "compile.exe|table_bin|startgame|in=second|show=2"));
 }
 
 TEST(CompileBinsCommand, StartsTheCompilerEvenWithoutATableFolder) {

@@ -30,13 +30,16 @@ class HostPlatform final : public platform::SystemPlatform {
   fs::path host_;
 };
 
-// A compiler that writes its arguments and the table folder's names.
+// A compiler that writes its working folder, its arguments and the table
+// folder's names.
 void InstallRecordingCompiler(const TempFolder& host) {
   const fs::path compiler =
       host.Write("req/compile.exe",
                  "#!/bin/sh\n"
+                 "from=$(pwd)\n"
                  "cd \"$(dirname \"$0\")\"\n"
-                 "{ echo \"$@\"; ls ../scripts/table; } > record.tmp && mv record.tmp record\n");
+                 "{ echo \"$from\"; echo \"$@\"; ls ../scripts/table; } > record.tmp &&\n"
+                 "  mv record.tmp record\n");
   fs::permissions(compiler, fs::perms::owner_all);
 }
 
@@ -53,14 +56,17 @@ std::string WaitForRecord(const fs::path& record) {
   return text.str();
 }
 
-TEST(PosixCommands, CompileBinsStartsTheCompilerAfterTheSweep) {
+TEST(PosixCommands, CompileBinsStartsTheCompilerInTheApplicationFolderAfterTheSweep) {
   TempFolder host;
   host.Write("scripts/table/a.bin");
   host.Write("scripts/table/keep.txt");
   InstallRecordingCompiler(host);
   HostPlatform platform(host.Path());
   CompileBins(platform);
-  EXPECT_EQ(WaitForRecord(host.Path() / "req/record"), "table_bin startgame\nkeep.txt\n");
+  // The test runs elsewhere: the compiler is not to inherit that folder.
+  ASSERT_NE(fs::current_path(), host.Path());
+  EXPECT_EQ(WaitForRecord(host.Path() / "req/record"),
+            host.Path().string() + "\ntable_bin startgame\nkeep.txt\n");
 }
 
 TEST(PosixCommands, MissingCompilerIsReportedAfterTheSweepRan) {

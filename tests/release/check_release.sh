@@ -39,7 +39,7 @@ cmp "$one/dist/SHA256SUMS" "$two/dist/SHA256SUMS" || fail "the two SHA256SUMS di
 (cd "$one/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 
 # The contents: the three files, in this order; a 32-bit exe of at most
-# 256 KiB without symbols or debug sections, whose version resource and
+# 240 KiB without symbols or debug sections, whose version resource and
 # manifest say the version in the zip's name; the texts ASCII with CRLF.
 python3 - "$zip" "$tested" <<'PY' || status=1
 import re, struct, sys, zipfile
@@ -56,7 +56,7 @@ names = archive.namelist()
 check(names == ["VarnholtBinCompiler.exe", "README.txt", "NOTICES.txt"], f"entries {names}")
 
 exe = archive.read("VarnholtBinCompiler.exe")
-check(len(exe) <= 256 * 1024, f"the exe has {len(exe)} bytes, over 256 KiB")
+check(len(exe) <= 240 * 1024, f"the exe has {len(exe)} bytes, over 240 KiB")
 pe = struct.unpack_from("<I", exe, 0x3C)[0]
 machine, sections, _, symbols, symbol_count, optional_size = struct.unpack_from("<HHIIIH", exe, pe + 4)
 check(exe[pe:pe + 4] == b"PE\0\0" and machine == 0x14C, "not an x86 (32-bit) PE file")

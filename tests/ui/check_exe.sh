@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built program as Windows will load it: an x86 GUI program of
-# the expected bitness (the product is 32-bit) whose imports are all KnownDLLs,
-# with ASLR and DEP, and with its manifest, icon and version embedded.
+# the expected bitness (the product is 32-bit) for Windows 7 (6.1) whose
+# imports are all KnownDLLs, with ASLR and DEP, and with its manifest, icon
+# and version embedded.
 #   check_exe.sh PATH/VarnholtBinCompiler.exe [objdump] [pei-i386|pei-x86-64]
 set -euo pipefail
 exe=$1
@@ -13,6 +14,12 @@ fail() { echo "FAIL: $*" >&2; status=1; }
 headers=$("$objdump" -p "$exe")
 grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a Windows GUI program"
+# Below 6.0 Windows takes it for a program older than Vista.
+for field in SubsystemVersion OSystemVersion; do
+  version=$(sed -n "s/^Major$field[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers").$(
+    sed -n "s/^Minor$field[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers")
+  [ "$version" = 6.1 ] || fail "$field is '$version', not 6.1 (Windows 7)"
+done
 
 # Only DLLs that Windows maps from its KnownDLLs on every version the tool
 # runs on (7 to 11), and ntdll, which every process has. Any other import

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -27,7 +26,7 @@ class NoPlatform final : public tables::TablePlatform {
     throw std::logic_error("no commands here");
   }
   void StartProgram(const tables::NativeString&, const std::vector<tables::NativeString>&,
-                    tables::ShowState) override {
+                    const tables::NativeString&, tables::ShowState) override {
     throw std::logic_error("no commands here");
   }
 };
@@ -71,32 +70,6 @@ class Form1InProcess : public ::testing::Test {
   NoPlatform platform_;
   ui::Form1 form_{::GetModuleHandleW(nullptr), platform_};
   std::vector<HWND> controls_;  // Label1, Command1, Command2
-};
-
-// The system's message font at `scale` times its height while it lives, as
-// the Text size setting makes it, announced to every window; then the old
-// metrics again, announced too.
-class ScopedTextSize {
- public:
-  explicit ScopedTextSize(double scale) {
-    old_.cbSize = sizeof old_;
-    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof old_, &old_, 0)) return;
-    NONCLIENTMETRICSW larger = old_;
-    larger.lfMessageFont.lfHeight =
-        static_cast<LONG>(std::lround(old_.lfMessageFont.lfHeight * scale));
-    set_ = ::SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof larger, &larger,
-                                   SPIF_SENDCHANGE) != FALSE;
-  }
-  ~ScopedTextSize() {
-    if (set_) ::SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof old_, &old_, SPIF_SENDCHANGE);
-  }
-  ScopedTextSize(const ScopedTextSize&) = delete;
-  ScopedTextSize& operator=(const ScopedTextSize&) = delete;
-  bool Set() const { return set_; }
-
- private:
-  NONCLIENTMETRICSW old_{};
-  bool set_ = false;
 };
 
 // The room a control's text takes in the control's own font.
@@ -160,26 +133,38 @@ TEST_F(Form1InProcess, ControlsUseTheSystemsMessageFont) {
 
 TEST_F(Form1InProcess, MovingToAMonitorOfAnotherDpiGoesWhereSuggestedWithTheClientAreaInTwips) {
   const LONG heightBefore = std::labs(FontOf(controls_[1]).lfHeight);
-  // What Windows sends when the window lands on a monitor at 144 DPI. The
-  // suggested size scales the whole window, frame included, so it is a few
-  // pixels off for the client area.
-  const RECT suggested{40, 50, 40 + 470, 50 + 190};
-  ::SendMessageW(form_.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
-                 reinterpret_cast<LPARAM>(&suggested));
+  // Asked first, the window tells the size its layout will have at 144 DPI:
+  // 456 x 144 pixels of client area in the frame at that DPI.
+  SIZE scaled{};
+  ASSERT_TRUE(::SendMessageW(form_.Window(), ui::kGetDpiScaledSizeMessage, 144,
+                             reinterpret_cast<LPARAM>(&scaled)));
+  const auto style = static_cast<DWORD>(::GetWindowLongW(form_.Window(), GWL_STYLE));
+  const SIZE expected = ui::WindowSizeForClient(456, 144, style, 0, 144);
+  EXPECT_EQ(scaled.cx, expected.cx);
+  EXPECT_EQ(scaled.cy, expected.cy);
 
-  RECT now{};
-  ASSERT_TRUE(::GetWindowRect(form_.Window(), &now));
-  EXPECT_EQ(now.left, 40);
-  EXPECT_EQ(now.top, 50);
-  RECT client{};
-  ASSERT_TRUE(::GetClientRect(form_.Window(), &client));
-  EXPECT_EQ(Place({0, 0, client.right, client.bottom}), Place({0, 0, 456, 144}));
-  // The twip rectangles at 10 twips per pixel, rounded.
-  EXPECT_EQ(PlaceOf(controls_[0]), Place({132, 96, 446, 38}));
-  EXPECT_EQ(PlaceOf(controls_[1]), Place({12, 48, 422, 38}));
-  EXPECT_EQ(PlaceOf(controls_[2]), Place({12, 12, 422, 38}));
-  for (const HWND control : controls_) {
-    EXPECT_NEAR(std::labs(FontOf(control).lfHeight), heightBefore * 1.5, 1.0);
+  // Then what Windows sends as the window lands on a monitor at 144 DPI: a
+  // rectangle of that size, or, from a system that does not ask, the whole
+  // window scaled, frame included, which is a few pixels off for the client.
+  for (const SIZE size : {scaled, SIZE{470, 190}}) {
+    SCOPED_TRACE(testing::Message() << "suggested " << size.cx << "x" << size.cy);
+    const RECT suggested{40, 50, 40 + size.cx, 50 + size.cy};
+    ::SendMessageW(form_.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                   reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    ASSERT_TRUE(::GetWindowRect(form_.Window(), &now));
+    EXPECT_EQ(now.left, 40);
+    EXPECT_EQ(now.top, 50);
+    RECT client{};
+    ASSERT_TRUE(::GetClientRect(form_.Window(), &client));
+    EXPECT_EQ(Place({0, 0, client.right, client.bottom}), Place({0, 0, 456, 144}));
+    // The twip rectangles at 10 twips per pixel, rounded.
+    EXPECT_EQ(PlaceOf(controls_[0]), Place({132, 96, 446, 38}));
+    EXPECT_EQ(PlaceOf(controls_[1]), Place({12, 48, 422, 38}));
+    EXPECT_EQ(PlaceOf(controls_[2]), Place({12, 12, 422, 38}));
+    for (const HWND control : controls_) {
+      EXPECT_NEAR(std::labs(FontOf(control).lfHeight), heightBefore * 1.5, 1.0);
+    }
   }
 }
 
@@ -192,7 +177,7 @@ TEST_F(Form1InProcess, EveryTextIsWholeAtAnyTextSizeAndTheLayoutReturnsWithTheDe
   // Windows' Text size setting goes up to 225 %.
   for (const double scale : {1.5, 2.0, 2.25}) {
     SCOPED_TRACE(testing::Message() << "text at " << scale * 100 << " %, " << dpi << " DPI");
-    const ScopedTextSize size(scale);
+    const window_test::ScopedTextSize size(scale);
     ASSERT_TRUE(size.Set());
     // The open window follows the change...
     ExpectEveryTextWhole(form_.Window(), dpi);

@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <cmath>
+
 namespace window_test {
 
 using platform::UniqueFileHandle;
@@ -164,6 +166,20 @@ std::vector<UniqueKernelHandle> ProcessesOf(const std::wstring& image) {
     }
   }
   return found;
+}
+
+ScopedTextSize::ScopedTextSize(double scale) {
+  old_.cbSize = sizeof old_;
+  if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof old_, &old_, 0)) return;
+  NONCLIENTMETRICSW larger = old_;
+  larger.lfMessageFont.lfHeight =
+      static_cast<LONG>(std::lround(old_.lfMessageFont.lfHeight * scale));
+  set_ = ::SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof larger, &larger,
+                                 SPIF_SENDCHANGE) != FALSE;
+}
+
+ScopedTextSize::~ScopedTextSize() {
+  if (set_) ::SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof old_, &old_, SPIF_SENDCHANGE);
 }
 
 }  // namespace window_test

@@ -72,6 +72,22 @@ void Settle(HWND window);
 // keeps its id from being given to another.
 std::vector<UniqueKernelHandle> ProcessesOf(const std::wstring& image);
 
+// The system's message font at `scale` times its height while it lives, as
+// the Text size setting makes it, announced to every window and seen by the
+// programs started meanwhile; then the old metrics again, announced too.
+class ScopedTextSize {
+ public:
+  explicit ScopedTextSize(double scale);
+  ~ScopedTextSize();
+  ScopedTextSize(const ScopedTextSize&) = delete;
+  ScopedTextSize& operator=(const ScopedTextSize&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  NONCLIENTMETRICSW old_{};
+  bool set_ = false;
+};
+
 // A host installation with the tool in its top folder, and the tool running.
 class MainWindow : public ::testing::Test {
  protected:
@@ -112,15 +128,17 @@ class MainWindow : public ::testing::Test {
     return {L"keep.txt", L"e.bin.bak", L"sub", L"sub\\f.bin"};
   }
 
-  // Starts the tool from its folder, as a double click would, and waits for
-  // its window. `exe` names the tool's file, by default as Exe() does.
+  // Starts the tool, from its folder as a double click would unless
+  // startFolder_ says otherwise, and with startup_, and waits for its
+  // window. `exe` names the tool's file, by default as Exe() does.
   void Start(const std::wstring& exe = {}) {
     std::wstring commandLine = L"\"" + (exe.empty() ? Exe() : exe) + L"\"";
-    STARTUPINFOW startup{};
+    const std::wstring& folder = startFolder_.empty() ? host_.Path() : startFolder_;
+    STARTUPINFOW startup = startup_;
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 host_.Path().c_str(), &startup, &started))
+                                 folder.c_str(), &startup, &started))
         << ::GetLastError();
     process_.reset(started.hProcess);
     ::CloseHandle(started.hThread);
@@ -187,6 +205,10 @@ class MainWindow : public ::testing::Test {
   }
 
   TestFolder host_;
+  // How Start() starts the tool: its working folder, and what the startup
+  // information asks of its window (a shortcut's "Start in" and "Run").
+  std::wstring startFolder_;
+  STARTUPINFOW startup_{};
   UniqueKernelHandle process_;
   DWORD processId_ = 0;
   HWND window_ = nullptr;

@@ -177,6 +177,48 @@ TEST_F(MainWindow, DpiChangedWhileTheSessionRunsCutsOffNoControl) {
   }
 }
 
+TEST_F(MainWindow, OpenedNearTheScreensCornerItStaysWhereItFitsAndMovesInWhereItGrewPast) {
+  // Where the window at the default text size just fits into the corner.
+  const Layout* layout = LayoutAt(SessionDpi());
+  ASSERT_NE(layout, nullptr);
+  RECT frame = layout->client;
+  ASSERT_TRUE(::AdjustWindowRectEx(&frame, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE, 0));
+  RECT work{};
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+  const POINT corner{work.right - (frame.right - frame.left),
+                     work.bottom - (frame.bottom - frame.top)};
+  startup_.dwFlags = STARTF_USEPOSITION;
+  startup_.dwX = static_cast<DWORD>(corner.x);
+  startup_.dwY = static_cast<DWORD>(corner.y);
+
+  const int width = frame.right - frame.left;
+  const struct {
+    double scale;
+    bool grows;
+  } cases[] = {{1.0, false}, {2.25, true}};  // Windows' Text size goes up to 225 %
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "text at " << c.scale * 100 << " %");
+    const ScopedTextSize size(c.scale);
+    ASSERT_TRUE(size.Set());
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RECT window{};
+    ASSERT_TRUE(::GetWindowRect(window_, &window));
+    SCOPED_TRACE(testing::Message() << "window at " << window);
+    if (!c.grows) {
+      EXPECT_EQ(window.left, corner.x);
+      EXPECT_EQ(window.top, corner.y);
+    } else {
+      // Grown for the text, and moved in whole rather than made smaller.
+      EXPECT_GT(window.right - window.left, width) << "not grown";
+      EXPECT_TRUE(window.left >= work.left && window.top >= work.top &&
+                  window.right <= work.right && window.bottom <= work.bottom)
+          << "reaches past the work area " << work;
+    }
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0);
+  }
+}
+
 TEST_F(MainWindow, FocusStartsOnCompileBinsAndTabMovesBetweenTheButtons) {
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(Await([&] { return FocusOf(window_) == command1_; }))
@@ -241,8 +283,10 @@ TEST_F(MainWindow, DeleteBinsClickDeletesTheBinFilesAndStartsNothing) {
   EXPECT_TRUE(Running());
 }
 
-TEST_F(MainWindow, CompileBinsClickSweepsThenStartsTheCompilerMinimised) {
+TEST_F(MainWindow, CompileBinsClickSweepsThenStartsTheCompilerMinimisedInTheToolsFolder) {
   testing_win::InstallStandInCompiler(Compiler());
+  // Started from another folder (a shortcut's "Start in", a launcher).
+  startFolder_ = host_ / L"scripts";
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_NO_FATAL_FAILURE(Click(command1_));
 
@@ -252,6 +296,7 @@ TEST_F(MainWindow, CompileBinsClickSweepsThenStartsTheCompilerMinimised) {
   EXPECT_EQ(record.at("argv"),
             (std::vector<std::string>{Utf8(Compiler()), "table_bin", "startgame"}));
   EXPECT_EQ(record.at("show_window"), std::vector<std::string>{"2"});
+  EXPECT_EQ(record.at("cwd"), std::vector<std::string>{Utf8(host_.Path())});
   // The compiler saw the table folder already swept.
   EXPECT_EQ(Set(record.at("table")), (std::set<std::string>{"keep.txt", "e.bin.bak", "sub"}));
   EXPECT_EQ(Table(), SweptTable());

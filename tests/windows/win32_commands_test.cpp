@@ -56,8 +56,9 @@ TEST(Win32Commands, CompileBinsStartsExactlyTheCompilerAfterTheSweep) {
   EXPECT_EQ(r.at("command_line")[0], "\"" + compiler + "\" table_bin startgame");
   EXPECT_EQ(r.at("show_window")[0], "2");
   EXPECT_NE(std::stoul(r.at("startup_flags")[0]) & STARTF_USESHOWWINDOW, 0u);
-  // The tool's own working folder is passed on unchanged.
-  EXPECT_EQ(r.at("cwd")[0], Utf8(CurrentFolder()));
+  // It works in the application folder, not in the test's working folder.
+  ASSERT_NE(CurrentFolder(), host.folder.Path());
+  EXPECT_EQ(r.at("cwd")[0], Utf8(host.folder.Path()));
   // The sweep had finished when the compiler started.
   EXPECT_EQ(r.at("table"), std::vector<std::string>{"keep.txt"});
 }
@@ -225,6 +226,23 @@ TEST(Win32Commands, RelativeModulePathNeverPutsTheApplicationFolderUnderTheWorki
   const std::vector<Record> records = testing_win::WaitForRecords(host.Compiler(), 1);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].at("table"), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(Win32Commands, WorkingFolderTooLongForTheSystemGoesByItsShortName) {
+  // CreateProcessW takes no working folder of MAX_PATH - 1 characters or
+  // more, long-path support or not; the program still starts in it.
+  TestFolder host;
+  std::wstring folder = host.Path();
+  while (folder.size() < MAX_PATH) folder += L"\\a long folder name";
+  testing_win::MakeFolders(folder);
+  const std::wstring compiler = host / L"compile.exe";
+  testing_win::InstallStandInCompiler(compiler);
+  platform::StartProgram(compiler, {}, folder, tables::ShowState::kMinimized);
+  const std::vector<Record> records = testing_win::WaitForRecords(compiler, 1);
+  ASSERT_EQ(records.size(), 1u);
+  const std::string cwd = records[0].at("cwd")[0];  // ASCII here
+  EXPECT_LE(cwd.size(), std::size_t{MAX_PATH - 2}) << cwd;
+  EXPECT_TRUE(SameFile(std::wstring(cwd.begin(), cwd.end()), folder)) << cwd;
 }
 
 }  // namespace

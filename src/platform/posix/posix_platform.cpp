@@ -32,6 +32,20 @@ struct DirCloser {
 };
 using UniqueDir = std::unique_ptr<DIR, DirCloser>;
 
+// What the started program's side does before it runs: here, change into
+// its working folder.
+struct SpawnActions {
+  SpawnActions() noexcept : error(::posix_spawn_file_actions_init(&list)) {}
+  ~SpawnActions() {
+    if (error == 0) ::posix_spawn_file_actions_destroy(&list);
+  }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+
+  posix_spawn_file_actions_t list{};
+  int error;
+};
+
 class PosixFileWalk final : public tables::FileWalk {
  public:
   explicit PosixFileWalk(UniqueDir dir) : dir_(std::move(dir)) {}
@@ -150,7 +164,7 @@ NativeString ApplicationFolder() {
 }
 
 void StartProgram(const NativeString& program, const std::vector<NativeString>& arguments,
-                  tables::ShowState /*show: no windows here*/) {
+                  const NativeString& workingFolder, tables::ShowState /*show: no windows here*/) {
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 2);
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -158,8 +172,15 @@ void StartProgram(const NativeString& program, const std::vector<NativeString>& 
     argv.push_back(const_cast<char*>(argument.c_str()));
   }
   argv.push_back(nullptr);
+  SpawnActions actions;
+  int error = actions.error;
+  if (error == 0) {
+    error = ::posix_spawn_file_actions_addchdir_np(&actions.list, workingFolder.c_str());
+  }
   pid_t child = 0;
-  const int error = ::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (error == 0) {
+    error = ::posix_spawn(&child, program.c_str(), &actions.list, nullptr, argv.data(), environ);
+  }
   if (error != 0) ThrowErrno(error);
 }
 

@@ -18,6 +18,44 @@ namespace {
 
 bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
 
+// CreateProcessW takes no longer working folder, long-path support or not:
+// the child's current folder is kept with a trailing backslash and a null
+// in MAX_PATH characters.
+constexpr std::size_t kLongestWorkingFolder = MAX_PATH - 2;
+
+// `folder` named so that CreateProcessW takes it as a working folder: as it
+// is where it is short enough, else by its short (8.3) name where the volume
+// keeps those. Where neither fits, it throws: given a longer one, Windows
+// refuses the start, Wine 10 starts the program in the Windows folder
+// instead and Wine 8 corrupts the caller's memory.
+std::wstring WorkingFolderName(const std::wstring& folder) {
+  if (folder.size() <= kLongestWorkingFolder) return folder;
+  const std::wstring path = ApiPath(folder);  // long: with the \\?\ prefix
+  std::wstring shortName;
+  for (DWORD size = 0;;) {
+    const DWORD length = ::GetShortPathNameW(path.c_str(), shortName.data(), size);
+    if (length == 0) ThrowLastError(folder);
+    if (length < size) {
+      shortName.resize(length);
+      break;
+    }
+    shortName.resize(length);  // the size asked for, its null included
+    size = length;
+  }
+  // The prefix would count against the limit too; a drive or a share path
+  // means the same without it.
+  constexpr std::wstring_view kLocal = L"\\\\?\\";
+  constexpr std::wstring_view kShare = L"\\\\?\\UNC\\";
+  if (shortName.rfind(kShare, 0) == 0) {
+    shortName.replace(0, kShare.size(), L"\\\\");
+  } else if (shortName.rfind(kLocal, 0) == 0 && shortName.size() > kLocal.size() + 1 &&
+             shortName[kLocal.size() + 1] == L':') {
+    shortName.erase(0, kLocal.size());
+  }
+  if (shortName.size() > kLongestWorkingFolder) ThrowWin32Error(ERROR_FILENAME_EXCED_RANGE, folder);
+  return shortName;
+}
+
 }  // namespace
 
 std::wstring ModuleFileName(HMODULE module, DWORD initialCapacity) {
@@ -86,7 +124,8 @@ std::wstring ApplicationFolderWith(const ProgramPathCalls& calls) {
 tables::NativeString ApplicationFolder() { return ApplicationFolderWith({}); }
 
 void StartProgram(const tables::NativeString& program,
-                  const std::vector<tables::NativeString>& arguments, tables::ShowState show) {
+                  const std::vector<tables::NativeString>& arguments,
+                  const tables::NativeString& workingFolder, tables::ShowState show) {
   // The program is named twice, as the application and quoted at the head of
   // the command line: Windows then starts exactly this file, and the program
   // sees its own path as one argument, spaces and all.
@@ -95,9 +134,10 @@ void StartProgram(const tables::NativeString& program,
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show);
+  const std::wstring folder = WorkingFolderName(workingFolder);
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+                        folder.c_str(), &startup, &process)) {
     ThrowLastError(program);
   }
   // Not waited for and not tracked: both handles go at once.
