@@ -143,6 +143,32 @@ TEST_F(MainWindow, ClientAreaAndControlsAreExactTwipsAtTheSessionsDpi) {
   EXPECT_EQ(PlaceOf(command2_), expected->command2);
 }
 
+TEST_F(MainWindow, OpensAtItsOwnSizeWhateverShowStateItIsStartedWith) {
+  const Layout* expected = LayoutAt(SessionDpi());
+  ASSERT_NE(expected, nullptr);
+  // A shortcut's "Run: Maximized" (SW_MAXIMIZE is the same value) and
+  // "Run: Minimized".
+  const struct {
+    WORD show;
+    bool minimised;
+  } cases[] = {{SW_SHOWMAXIMIZED, false}, {SW_SHOWMINNOACTIVE, true}};
+  startup_.dwFlags = STARTF_USESHOWWINDOW;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "started with show state " << c.show);
+    startup_.wShowWindow = c.show;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_FALSE(::IsZoomed(window_)) << "maximised";
+    EXPECT_EQ(::IsIconic(window_) != FALSE, c.minimised);
+    if (!c.minimised) {
+      RECT client{};
+      ASSERT_TRUE(::GetClientRect(window_, &client));
+      EXPECT_EQ(client, expected->client);
+    }
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0);
+  }
+}
+
 TEST_F(MainWindow, DpiChangedWhileTheSessionRunsCutsOffNoControl) {
   if (!testing_win::UnderWine())
     GTEST_SKIP() << "changes the display's DPI, which Windows takes only at sign-in";
