@@ -38,12 +38,12 @@ cmp "$zip" "$two/dist/$name" || fail "the two builds' zips differ"
 cmp "$one/dist/SHA256SUMS" "$two/dist/SHA256SUMS" || fail "the two SHA256SUMS differ"
 (cd "$one/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 
-# The contents: the three files, in this order; a 32-bit exe of at most
+# The contents: the four files, in this order; a 32-bit exe of at most
 # 240 KiB without symbols or debug sections, whose version resource and
 # manifest say the version in the zip's name; the texts ASCII with CRLF.
-python3 - "$zip" "$tested" <<'PY' || status=1
+python3 - "$zip" "$tested" "$root/LICENSE" <<'PY' || status=1
 import re, struct, sys, zipfile
-path, tested = sys.argv[1], sys.argv[2]
+path, tested, license_path = sys.argv[1], sys.argv[2], sys.argv[3]
 faults = []
 def check(ok, what):
     if not ok: faults.append(what)
@@ -53,7 +53,8 @@ check(m, f"zip name {path!r} is not VarnholtBinCompiler-X.Y.Z-win32.zip")
 version = m.group(1) if m else "?"
 archive = zipfile.ZipFile(path)
 names = archive.namelist()
-check(names == ["VarnholtBinCompiler.exe", "README.txt", "NOTICES.txt"], f"entries {names}")
+check(names == ["VarnholtBinCompiler.exe", "README.txt", "NOTICES.txt", "LICENSE.txt"],
+      f"entries {names}")
 
 exe = archive.read("VarnholtBinCompiler.exe")
 check(len(exe) <= 240 * 1024, f"the exe has {len(exe)} bytes, over 240 KiB")
@@ -80,13 +81,21 @@ check(identity and identity.group(1).decode() == version + ".0", "the manifest's
 if tested:
     check(exe == open(tested, "rb").read(), f"the zip's exe is not {tested}")
 
-for name in ("README.txt", "NOTICES.txt"):
+for name in ("README.txt", "NOTICES.txt", "LICENSE.txt"):
+    if name not in names:
+        continue  # the entries' check above names it
     data = archive.read(name)
     check(all(b < 0x80 for b in data), f"{name} is not ASCII")
     check(data.endswith(b"\r\n") and data.count(b"\n") == data.count(b"\r\n"),
           f"{name} has line ends other than CRLF")
     check(b"@" not in data, f"{name} has an unfilled @...@")
 check(f"Version {version}\r\n".encode() in archive.read("README.txt"), "README.txt lacks the version")
+# The licence is the checkout's, word for word, and the user's README points to it.
+if "LICENSE.txt" in names:
+    license = open(license_path, "rb").read().decode("ascii")
+    check(archive.read("LICENSE.txt") == "\r\n".join(license.splitlines()).encode() + b"\r\n",
+          "LICENSE.txt is not the checkout's LICENSE")
+check(b"LICENSE.txt" in archive.read("README.txt"), "README.txt does not point to LICENSE.txt")
 
 for fault in faults:
     print("FAIL:", fault, file=sys.stderr)
