@@ -1,5 +1,6 @@
 // What the window does with input the user makes in a hurry: a double
-// click, and clicks and keys made while a command holds the window.
+// click, a held key, and clicks and keys made while a command or its error
+// box holds the window.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -92,6 +92,12 @@ class ScopedTextSize {
 class MainWindow : public ::testing::Test {
  protected:
   MainWindow() : host_(L"my host") {
+    // Under Wine 8, the first cursor this process loads makes user32 open
+    // its display device context. Asked for from inside a move of the
+    // pointer onto the busy tool's wait cursor, that hung the driver for
+    // good (seen: stuck in NtGdiOpenDCW under LoadImageW, called back from
+    // win32u). Loaded here, before any input, the context is there already.
+    ::LoadCursorW(nullptr, IDC_WAIT);
     host_.Write(L"scripts\\table\\a.bin");
     host_.Write(L"scripts\\table\\B.BIN");
     host_.Write(L"scripts\\table\\cabin");
