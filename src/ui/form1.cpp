@@ -163,10 +163,7 @@ bool Form1::OnGetDpiScaledSize(UINT dpi, SIZE& size) {
   // at `dpi`, so that the rectangle Windows then suggests has it already.
   const UniqueFont font = MessageFont(dpi);
   if (!font) return false;  // Windows then scales the window in proportion
-  const TextSizes text{CaptionSizeIn(window_, font.get(), kCredit),
-                       CaptionSizeIn(window_, font.get(), kCompileBins),
-                       CaptionSizeIn(window_, font.get(), kDeleteBins)};
-  const FormLayout layout = LayOut(dpi, text);
+  const FormLayout layout = LayoutIn(dpi, font.get());
   size = WindowSizeForClient(layout.client.cx, layout.client.cy, kStyle, kExStyle, dpi);
   return true;
 }
@@ -270,11 +267,18 @@ void Form1::UseFont(UINT dpi) {
   font_ = std::move(font);
 }
 
+FormLayout Form1::LayoutIn(UINT dpi, HFONT font) const {
+  const TextSizes text{CaptionSize(window_, font, kCredit),
+                       CaptionSize(window_, font, kCompileBins),
+                       CaptionSize(window_, font, kDeleteBins)};
+  return LayOut(dpi, text);
+}
+
 void Form1::LayOutControls() {
-  // Measured in each control's own font: the one it draws with.
-  const TextSizes text{CaptionSize(label1_, kCredit), CaptionSize(command1_, kCompileBins),
-                       CaptionSize(command2_, kDeleteBins)};
-  const FormLayout layout = LayOut(dpi_, text);
+  // Measured in the font the controls draw with (UseFont gives all three
+  // the same one; without it they keep the system's).
+  const FormLayout layout =
+      LayoutIn(dpi_, reinterpret_cast<HFONT>(::SendMessageW(command1_, WM_GETFONT, 0, 0)));
   const struct {
     HWND control;
     const RECT& rect;

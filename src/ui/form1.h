@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "tables/table_commands.h"
 #include "ui/dpi.h"
+#include "ui/layout.h"
 
 namespace ui {
 
@@ -66,6 +68,8 @@ class Form1 {
   // Places the controls for the window's DPI and their fonts, and sizes the
   // window around them.
   void LayOutControls();
+  // The layout at `dpi` with the texts measured in `font`.
+  FormLayout LayoutIn(UINT dpi, HFONT font) const;
   // Sizes the window, where it stands, so that its client area is exactly
   // `clientSize` pixels, measured against the frame the window really has.
   void FitClientArea(SIZE clientSize);
@@ -91,8 +95,7 @@ class Form1 {
   // True while a command runs or its error box is up: no other starts.
   bool busy_ = false;
   // When the last command returned (MessageClock), once one has.
-  DWORD commandEnd_ = 0;
-  bool commandEnded_ = false;
+  std::optional<DWORD> commandEnd_;
   // Until this tick count (GetTickCount64), input belongs to the error box
   // that has just closed, not to the window.
   ULONGLONG boxInputUntil_ = 0;

@@ -61,7 +61,7 @@ bool Form1::PreTranslate(MSG& message) noexcept {
     // Input made while a command ran that reaches the queue only after it
     // returned, later than what DropQueuedInput removed, goes as that did.
     // (Seen under Wine with keys made during a command.)
-    if (commandEnded_ && MadeBefore(message, commandEnd_)) return true;
+    if (commandEnd_ && MadeBefore(message, *commandEnd_)) return true;
     // The second Enter or click of someone making sure an error box goes,
     // or a double click on its OK, is meant for the box, not for what lies
     // behind it now.
@@ -116,7 +116,6 @@ void Form1::Run(HWND button, const wchar_t* name, void (*command)(tables::TableP
   // for the window as it is now: it is dropped, not run late. Before the
   // box, too, which the keys would close unread.
   commandEnd_ = MessageClock();
-  commandEnded_ = true;
   DropQueuedInput();
   // A failure ends the command, not the program: the user reads why and
   // the window stays open for the next try.

@@ -66,12 +66,7 @@ class MeasuringContext {
 
 }  // namespace
 
-SIZE CaptionSize(HWND control, const wchar_t* caption) {
-  const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-  return CaptionSizeIn(control, font, caption);
-}
-
-SIZE CaptionSizeIn(HWND window, HFONT font, const wchar_t* caption) {
+SIZE CaptionSize(HWND window, HFONT font, const wchar_t* caption) {
   return MeasuringContext(window, font).LineSize(caption);
 }
 

@@ -21,13 +21,9 @@ struct FormLayout {
   RECT command2;
 };
 
-// The room one line of `caption` takes in the control's own font (the one
-// it draws with), drawn as controls draw it (no access keys); zero where it
-// cannot be told.
-SIZE CaptionSize(HWND control, const wchar_t* caption);
-// The same in `font`, measured on `window`: for a layout at a DPI whose font
-// the controls do not have yet.
-SIZE CaptionSizeIn(HWND window, HFONT font, const wchar_t* caption);
+// The room one line of `caption` takes in `font`, measured on `window`,
+// drawn as controls draw it (no access keys); zero where it cannot be told.
+SIZE CaptionSize(HWND window, HFONT font, const wchar_t* caption);
 
 // The layout at `dpi`: each control at its twip rectangle, or as large as
 // its text needs, whichever is larger, and the client area around them.

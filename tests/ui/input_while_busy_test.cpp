@@ -163,14 +163,11 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
   void HoldEnterOnDeleteBins() {
     Press(VK_TAB);
     ASSERT_TRUE(Await([&] { return FocusOf(window_) == command2_; }));
-    INPUT down{};
-    down.type = INPUT_KEYBOARD;
-    down.ki.wVk = VK_RETURN;
-    ASSERT_EQ(::SendInput(1, &down, sizeof down), 1u);
+    ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
     ASSERT_TRUE(Await([&] { return Table() == SweptTable(); }));
     host_.Write(kMarker);
     for (int repeat = 0; repeat < 60; ++repeat, ::Sleep(33)) {
-      ASSERT_EQ(::SendInput(1, &down, sizeof down), 1u);
+      ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
     }
     Press(VK_RETURN);  // a last repeat, and the key let go
   }

@@ -98,6 +98,8 @@ void Press(WORD key, int times) {
   SendInputs(inputs);
 }
 
+void KeyDown(WORD key) { SendInputs({Key(key, false)}); }
+
 void PressShifted(WORD key) {
   SendInputs({Key(VK_SHIFT, false), Key(key, false), Key(key, true), Key(VK_SHIFT, true)});
 }

@@ -55,6 +55,8 @@ HWND FocusOf(HWND window);
 // go, as quickly as a person makes them.
 void Press(WORD key, int times = 1);
 void PressShifted(WORD key);
+// A key pressed and not let go; sent again while down, a keyboard repeat.
+void KeyDown(WORD key);
 // Left clicks at a point of the screen, and in the middle of a control,
 // with the real mouse.
 void ClickAt(POINT point, int times = 1);
@@ -164,6 +166,13 @@ class MainWindow : public ::testing::Test {
   }
 
   bool Running() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+  // Closes the tool's window and waits until the tool has ended.
+  void Close() {
+    ASSERT_TRUE(::PostMessageW(window_, WM_CLOSE, 0, 0));
+    ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0)
+        << "the tool did not end";
+  }
 
   // Waits until `condition` holds, as WaitUntil does, but only while the
   // tool could still get there: once its process has ended or it shows a

@@ -164,8 +164,7 @@ TEST_F(MainWindow, OpensAtItsOwnSizeWhateverShowStateItIsStartedWith) {
       ASSERT_TRUE(::GetClientRect(window_, &client));
       EXPECT_EQ(client, expected->client);
     }
-    ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0);
+    ASSERT_NO_FATAL_FAILURE(Close());
   }
 }
 
@@ -240,8 +239,7 @@ TEST_F(MainWindow, OpenedNearTheScreensCornerItStaysWhereItFitsAndMovesInWhereIt
                   window.right <= work.right && window.bottom <= work.bottom)
           << "reaches past the work area " << work;
     }
-    ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0);
+    ASSERT_NO_FATAL_FAILURE(Close());
   }
 }
 
@@ -400,9 +398,7 @@ TEST_F(MainWindow, ClosingEndsTheProgramAndLeavesAStartedCompilerRunning) {
   WaitForIdle(window_);
   ASSERT_EQ(RunningCompilers(), 1u);
 
-  ASSERT_TRUE(::PostMessageW(window_, WM_CLOSE, 0, 0));
-  ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0)
-      << "the tool did not end";
+  ASSERT_NO_FATAL_FAILURE(Close());
   DWORD exitCode = 99;
   ASSERT_TRUE(::GetExitCodeProcess(process_.get(), &exitCode));
   EXPECT_EQ(exitCode, 0u);

@@ -50,8 +50,7 @@ class PlantedDlls : public MainWindow {
     ASSERT_NO_FATAL_FAILURE(Click(command2_));
     EXPECT_TRUE(Await([&] { return Table() == SweptTable(); }));
     WaitForIdle(window_);
-    ASSERT_TRUE(::PostMessageW(window_, WM_CLOSE, 0, 0));
-    ASSERT_EQ(::WaitForSingleObject(process_.get(), kPatienceMs), WAIT_OBJECT_0);
+    ASSERT_NO_FATAL_FAILURE(Close());
 
     for (const testing_win::ProbeMark& mark : testing_win::ProbeMarksIn(host_.Path())) {
       if (testing_win::SamePath(mark.program, loader) ||
