@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
+#include "input/input_rule.h"
 #include "tables/table_commands.h"
 #include "ui/dpi.h"
 #include "ui/layout.h"
@@ -45,9 +45,9 @@ class Form1 {
   HWND Window() const noexcept { return window_; }
 
   // Gives the window its turn at a message from the loop before it is
-  // translated and dispatched: the keyboard navigation (Tab, Shift+Tab,
-  // Space, Enter), the second click of a double click, held keys and input
-  // made just after an error box closed. True when it took the message.
+  // translated and dispatched: the input rule's word on input and on posted
+  // clicks and commands, then the keyboard navigation (Tab, Shift+Tab,
+  // Space, Enter). True when it took the message.
   bool PreTranslate(MSG& message) noexcept;
 
  private:
@@ -78,6 +78,8 @@ class Form1 {
   void KeepWithinWorkArea();
   void Run(HWND button, const wchar_t* name, void (*command)(tables::TablePlatform&));
   void ShowFailure(const std::wstring& text);
+  // The id of the command's button `window` is, 0 for any other window.
+  int ButtonId(HWND window) const noexcept;
 
   HINSTANCE instance_;
   tables::TablePlatform& platform_;
@@ -88,17 +90,8 @@ class Form1 {
   // The control that had the focus when the window was last deactivated.
   HWND focus_ = nullptr;
   UINT dpi_ = 96;
-  // The button whose command ran last, and when the input that ran it was
-  // made: the second click of a double click on it asks for nothing new.
-  HWND lastRunButton_ = nullptr;
-  DWORD lastRunTime_ = 0;
-  // True while a command runs or its error box is up: no other starts.
-  bool busy_ = false;
-  // When the last command returned (MessageClock), once one has.
-  std::optional<DWORD> commandEnd_;
-  // Until this tick count (GetTickCount64), input belongs to the error box
-  // that has just closed, not to the window.
-  ULONGLONG boxInputUntil_ = 0;
+  // Which input the window handles, around its commands and their box.
+  input::InputRule input_;
   // The controls' font; it must outlive its use by them.
   UniqueFont font_;
 };

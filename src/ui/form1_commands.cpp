@@ -23,16 +23,16 @@ class WaitCursor {
   HCURSOR previous_;
 };
 
-// Sets a flag for as long as it lives.
-class BusyWhileAlive {
+// Tells the rule that the command is over when it goes, however Run ends.
+class FinishOnExit {
  public:
-  explicit BusyWhileAlive(bool& flag) noexcept : flag_(flag) { flag_ = true; }
-  ~BusyWhileAlive() { flag_ = false; }
-  BusyWhileAlive(const BusyWhileAlive&) = delete;
-  BusyWhileAlive& operator=(const BusyWhileAlive&) = delete;
+  explicit FinishOnExit(input::InputRule& rule) noexcept : rule_(rule) {}
+  ~FinishOnExit() { rule_.Finish(); }
+  FinishOnExit(const FinishOnExit&) = delete;
+  FinishOnExit& operator=(const FinishOnExit&) = delete;
 
  private:
-  bool& flag_;
+  input::InputRule& rule_;
 };
 
 // Text from a narrow what() message, in the system's code page.
@@ -55,31 +55,31 @@ std::wstring FailureText(const std::wstring& command, unsigned long number,
   return text;
 }
 
+int Form1::ButtonId(HWND window) const noexcept {
+  return window != nullptr && (window == command1_ || window == command2_)
+             ? ::GetDlgCtrlID(window)
+             : 0;
+}
+
 bool Form1::PreTranslate(MSG& message) noexcept {
   if (window_ == nullptr) return false;
+  input_.SetDoubleClickTime(::GetDoubleClickTime());
   if (IsUserInput(message.message)) {
-    // Input made while a command ran that reaches the queue only after it
-    // returned, later than what DropQueuedInput removed, goes as that did.
-    // (Seen under Wine with keys made during a command.)
-    if (commandEnd_ && MadeBefore(message, *commandEnd_)) return true;
-    // The second Enter or click of someone making sure an error box goes,
-    // or a double click on its OK, is meant for the box, not for what lies
-    // behind it now.
-    if (::GetTickCount64() < boxInputUntil_) return true;
-  }
-  // A held key is one press: Enter would otherwise press the focused button
-  // again with every repeat. (A held Space presses it once anyway.)
-  if (IsHeldPressKey(message)) return true;
-  if (message.message == WM_LBUTTONDBLCLK &&
-      (message.hwnd == command1_ || message.hwnd == command2_)) {
-    // A double click is one request: its first click ran the command, so
-    // the second runs nothing. Where the first click ran nothing (it was
-    // dropped while a command ran, or released off the button), the second
-    // is a click of its own.
-    if (message.hwnd == lastRunButton_ && message.time - lastRunTime_ <= ::GetDoubleClickTime()) {
-      return true;
+    switch (input_.OnInput(InputOf(message, ButtonId(message.hwnd)), Now())) {
+      case input::Verdict::kDrop:
+        return true;
+      case input::Verdict::kHandleAsPress:
+        message.message = PressOf(message.message);
+        break;
+      case input::Verdict::kHandle:
+        break;
     }
-    message.message = WM_LBUTTONDOWN;
+  } else if ((message.message == BM_CLICK && ButtonId(message.hwnd) != 0) ||
+             (message.message == WM_COMMAND && message.hwnd == window_ &&
+              HIWORD(message.wParam) == BN_CLICKED)) {
+    // A click or command posted to the window (accessibility tools and
+    // automation scripts do) while it was busy runs nothing, as input does.
+    if (!input_.OnRequest(message.time, Now())) return true;
   }
   return ::IsDialogMessageW(window_, &message) != FALSE;
 }
@@ -87,13 +87,13 @@ bool Form1::PreTranslate(MSG& message) noexcept {
 void Form1::Run(HWND button, const wchar_t* name, void (*command)(tables::TablePlatform&)) {
   // One command at a time. A click can reach a button while one runs, or
   // while its box is up: sent to it directly (BM_CLICK, from an
-  // accessibility tool) and handled when the box, or the dropping of input
-  // below, looks at the queue. It asks for nothing.
-  if (busy_) return;
-  const BusyWhileAlive busy(busy_);
-  // When the click, Space or Enter that runs it was made.
-  lastRunButton_ = button;
-  lastRunTime_ = static_cast<DWORD>(::GetMessageTime());
+  // accessibility tool) and handled when the box, or the clearing of input
+  // below, looks at the queue. It asks for nothing. The click, Space, Enter
+  // or message that runs it was made at GetMessageTime().
+  if (!input_.StartCommand(ButtonId(button), static_cast<DWORD>(::GetMessageTime()), Now())) {
+    return;
+  }
+  const FinishOnExit finish(input_);
   std::wstring failure;
   {
     // The command runs here on the UI thread; the window takes no input
@@ -115,22 +115,26 @@ void Form1::Run(HWND button, const wchar_t* name, void (*command)(tables::TableP
   // Space or Enter, clicked the other button or the caption) was not meant
   // for the window as it is now: it is dropped, not run late. Before the
   // box, too, which the keys would close unread.
-  commandEnd_ = MessageClock();
-  DropQueuedInput();
+  input_.CommandEnded(MessageClock(), Now());
+  DropQueuedInput(input_);
   // A failure ends the command, not the program: the user reads why and
   // the window stays open for the next try.
   if (!failure.empty()) ShowFailure(failure);
+  // Clicks sent while it ran, handled now, still find it busy.
+  HandleSentMessages();
 }
 
 void Form1::ShowFailure(const std::wstring& text) {
+  input_.BoxOpened(MessageClock(), Now());
   {
-    const HeldKeysIgnoredByBoxes heldKeys;
+    // The box is closed only by input made after it appeared.
+    const BoxInputFilter filter(input_);
     ::MessageBoxW(window_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
   }
   // What closed the box, and what follows it within a double click's time
   // (a second Enter, the second click on OK), belongs to the box.
-  DropQueuedInput();
-  boxInputUntil_ = ::GetTickCount64() + ::GetDoubleClickTime();
+  input_.BoxClosed(MessageClock(), Now());
+  DropQueuedInput(input_);
 }
 
 }  // namespace ui

@@ -25,23 +25,28 @@ constexpr MessageRange kInput[] = {
 // Bit 30 of a key message's lParam: the key was already down.
 constexpr LPARAM kPreviousKeyState = LPARAM{1} << 30;
 
+// The filter of the box up now on this thread. A hook procedure is given no
+// context of its own; this one slot, set only while a BoxInputFilter lives,
+// carries it.
+thread_local BoxInputFilter* activeFilter = nullptr;
+
 // Removes the queued messages from `first` to `last` that `flags` (PM_QS_*)
-// name. At most a bound of them, so that input made faster than it goes
-// cannot hold the window for ever; far more than a person makes.
-void Drop(UINT first, UINT last, UINT flags) noexcept {
+// name, telling the rule of the input among them. At most a bound of them,
+// so that input made faster than it goes cannot hold the window for ever;
+// far more than a person makes.
+void Drop(input::InputRule& rule, UINT first, UINT last, UINT flags) noexcept {
   constexpr int kMost = 10000;
   MSG message;
   for (int count = 0; count < kMost && ::PeekMessageW(&message, nullptr, first, last,
                                                       PM_REMOVE | PM_NOYIELD | flags);
        ++count) {
+    if (IsUserInput(message.message)) rule.OnInput(InputOf(message, 0), Now());
   }
 }
 
-// Dialog boxes hand each message to the thread's filter hooks before they
-// act on it; true stops them acting.
-LRESULT CALLBACK IgnoreHeldKeysInBoxes(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == MSGF_DIALOGBOX && IsHeldPressKey(*reinterpret_cast<const MSG*>(lParam))) return TRUE;
-  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+bool SameMessage(const MSG& a, const MSG& b) {
+  return a.hwnd == b.hwnd && a.message == b.message && a.wParam == b.wParam &&
+         a.lParam == b.lParam && a.time == b.time;
 }
 
 }  // namespace
@@ -53,22 +58,86 @@ bool IsUserInput(UINT message) noexcept {
   return message >= kTouchFirst && message <= kPointerLast;
 }
 
-bool IsHeldPressKey(const MSG& message) noexcept {
-  return message.message == WM_KEYDOWN && (message.lParam & kPreviousKeyState) != 0 &&
-         (message.wParam == VK_RETURN || message.wParam == VK_SPACE);
+input::Input InputOf(const MSG& message, int target) noexcept {
+  input::Input made;
+  made.target = target;
+  made.time = message.time;
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      made.kind = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN
+                      ? input::Kind::kKeyDown
+                      : input::Kind::kKeyUp;
+      made.key = static_cast<unsigned>(message.wParam);
+      made.repeat = (message.lParam & kPreviousKeyState) != 0;
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCMBUTTONDOWN:
+    case WM_NCXBUTTONDOWN:
+      made.kind = input::Kind::kButtonDown;
+      break;
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+    case WM_XBUTTONDBLCLK:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDBLCLK:
+    case WM_NCMBUTTONDBLCLK:
+    case WM_NCXBUTTONDBLCLK:
+      made.kind = input::Kind::kButtonDoubleClick;
+      break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_XBUTTONUP:
+    case WM_NCLBUTTONUP:
+    case WM_NCRBUTTONUP:
+    case WM_NCMBUTTONUP:
+    case WM_NCXBUTTONUP:
+      made.kind = input::Kind::kButtonUp;
+      break;
+    default:
+      made.kind = input::Kind::kOther;
+      break;
+  }
+  return made;
 }
 
-void DropQueuedInput() noexcept {
-  // No message's time is compared with the clock: what the queue holds now
-  // reached it before this call. Windows leaves messages sent from other
+UINT PressOf(UINT doubleClick) noexcept {
+  // Each button's messages come as down, up, double click, in that order,
+  // in the client area and on the frame alike.
+  return doubleClick - 2;
+}
+
+input::Ticks Now() noexcept { return ::GetTickCount64(); }
+
+void DropQueuedInput(input::InputRule& rule) noexcept {
+  // No message's time is compared with the clock here: what the queue holds
+  // now reached it before this call. Windows leaves messages sent from other
   // threads waiting meanwhile (no PM_QS_SENDMESSAGE), so no sender hears
-  // back before the queue is clear; Wine handles them as it goes.
+  // back before the queue is clear; Wine handles them as it goes, and the
+  // rule, still busy, lets them run nothing.
   constexpr UINT kInputAndPosted = PM_QS_INPUT | PM_QS_POSTMESSAGE;
-  for (const MessageRange& range : kInput) Drop(range.first, range.last, kInputAndPosted);
-  Drop(BM_CLICK, BM_CLICK, kInputAndPosted);
+  for (const MessageRange& range : kInput) Drop(rule, range.first, range.last, kInputAndPosted);
+  Drop(rule, BM_CLICK, BM_CLICK, PM_QS_POSTMESSAGE);
+  Drop(rule, WM_COMMAND, WM_COMMAND, PM_QS_POSTMESSAGE);
   // Touch and pen queue as kinds that Windows 7 does not know (QS_TOUCH,
   // QS_POINTER), so that range is asked for without a filter, last.
-  Drop(kTouchFirst, kPointerLast, 0);
+  Drop(rule, kTouchFirst, kPointerLast, 0);
+}
+
+void HandleSentMessages() noexcept {
+  // PeekMessage hands every waiting sent message to its window before it
+  // looks at the queue; nothing is taken from the queue.
+  MSG message;
+  ::PeekMessageW(&message, nullptr, WM_NULL, WM_NULL, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 DWORD MessageClock() noexcept {
@@ -84,13 +153,33 @@ DWORD MessageClock() noexcept {
   return ::GetTickCount();
 }
 
-bool MadeBefore(const MSG& message, DWORD time) noexcept {
-  // Tick counts wrap after 49 days.
-  return static_cast<LONG>(message.time - time) < 0;
+BoxInputFilter::BoxInputFilter(input::InputRule& rule) noexcept
+    : rule_(rule),
+      outer_(activeFilter),
+      hook_(::SetWindowsHookExW(WH_MSGFILTER, &BoxInputFilter::Filter, nullptr,
+                                ::GetCurrentThreadId())) {
+  activeFilter = this;
 }
 
-HeldKeysIgnoredByBoxes::HeldKeysIgnoredByBoxes() noexcept
-    : hook_(::SetWindowsHookExW(WH_MSGFILTER, &IgnoreHeldKeysInBoxes, nullptr,
-                                ::GetCurrentThreadId())) {}
+BoxInputFilter::~BoxInputFilter() { activeFilter = outer_; }
+
+LRESULT CALLBACK BoxInputFilter::Filter(int code, WPARAM wParam, LPARAM lParam) {
+  // Dialog boxes, message boxes among them, hand each message to the
+  // thread's filter hooks before they act on it; true stops them acting.
+  // (Windows documents MSGF_DIALOGBOX for both; MSGF_MESSAGEBOX is taken too.)
+  if ((code == MSGF_DIALOGBOX || code == MSGF_MESSAGEBOX) && activeFilter != nullptr &&
+      activeFilter->Drops(*reinterpret_cast<const MSG*>(lParam))) {
+    return TRUE;
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool BoxInputFilter::Drops(const MSG& message) {
+  if (!IsUserInput(message.message)) return false;
+  if (SameMessage(message, last_)) return lastDropped_;
+  last_ = message;
+  lastDropped_ = rule_.OnBoxInput(InputOf(message, 0), Now()) == input::Verdict::kDrop;
+  return lastDropped_;
+}
 
 }  // namespace ui

@@ -94,7 +94,13 @@ TEST_F(MainWindow, DoubleClickOnAButtonRunsItsCommandOnceAndTwoClicksRunItTwice)
 }
 
 // What holds the window when the input is made.
-enum class While { kDeleteBinsRuns, kCompileBinsRuns, kTheBoxIsUp, kIdle };
+enum class While {
+  kDeleteBinsRuns,
+  kCompileBinsRuns,
+  kFailingCompileBinsRuns,  // no compiler: its error box follows
+  kTheBoxIsUp,
+  kIdle,
+};
 enum class Input {
   kClickOnCompileBins,
   kClickOnTheCloseButton,
@@ -105,6 +111,10 @@ enum class Input {
   kTwoSpaces,
   kDoubleClickOnOkOverAButton,
   kClickSentToDeleteBins,  // BM_CLICK, as accessibility tools send it
+  kEnterHeldOnCompileBins,  // without a compiler: the box opens under the held key
+  kEnterHeldPastTheEnd,     // pressed while the command runs, held on after it
+  kClickSpaceAndEnter,
+  kCommandPostedToCompileBins,  // WM_COMMAND, as automation scripts post it
 };
 
 struct InputCase {
@@ -112,6 +122,7 @@ struct InputCase {
   While when;
   Input input;
   std::size_t compilers;  // compilers started, one per Compile Bins the user meant
+  bool boxStays = false;  // an error box follows, which only input made after it may close
 };
 
 void PrintTo(const InputCase& c, std::ostream* out) { *out << c.name; }
@@ -134,6 +145,17 @@ const InputCase kInputCases[] = {
     {"DoubleClickOnOkOverAButton", While::kTheBoxIsUp, Input::kDoubleClickOnOkOverAButton, 0},
     {"ClickSentToAButtonWhileTheErrorBoxIsUp", While::kTheBoxIsUp, Input::kClickSentToDeleteBins,
      0},
+    // Faults seen under both Wines with a storm of input: the repeats of a
+    // key held since before a box closed it; a dropped key's repeats ran the
+    // command again; input made during a failing command closed its box;
+    // a posted command ran after the sweep it was posted during.
+    {"HeldEnterDoesNotCloseItsOwnBox", While::kIdle, Input::kEnterHeldOnCompileBins, 0, true},
+    {"KeyHeldPastTheCommandsEndRunsNothing", While::kCompileBinsRuns, Input::kEnterHeldPastTheEnd,
+     1},
+    {"InputDuringAFailingCommandLeavesItsBoxUp", While::kFailingCompileBinsRuns,
+     Input::kClickSpaceAndEnter, 0, true},
+    {"CommandPostedWhileACommandRunsRunsNothing", While::kDeleteBinsRuns,
+     Input::kCommandPostedToCompileBins, 0},
 };
 
 constexpr wchar_t kMarker[] = L"scripts\\table\\marker.bin";
@@ -170,6 +192,30 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
       ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
     }
     Press(VK_RETURN);  // a last repeat, and the key let go
+  }
+
+  // Enter held on Compile Bins, which fails without a compiler: the box
+  // opens under the held key, which repeats for a second more.
+  void HoldEnterOnCompileBins() {
+    ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
+    ASSERT_TRUE(WaitUntil([&] { return FindTopLevel(processId_, L"#32770", nullptr) != nullptr; }));
+    host_.Write(kMarker);
+    for (int repeat = 0; repeat < 30; ++repeat, ::Sleep(33)) {
+      ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
+    }
+    Press(VK_RETURN);  // a last repeat, and the key let go
+  }
+
+  // Enter pressed while the command runs, and held on, repeating, until
+  // well after the window answers again.
+  void HoldEnterPastTheEnd() {
+    ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
+    ASSERT_TRUE(Busy(window_)) << "the command ended before the key went down: more bins needed";
+    for (int after = 0; after < 45; ::Sleep(33)) {
+      ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
+      if (!Busy(window_)) ++after;
+    }
+    Press(VK_RETURN);
   }
 
   // Where the box has no button of the window's under its OK, it is moved
@@ -213,7 +259,33 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
         EXPECT_TRUE(MarkerThere()) << "Delete Bins ran while the box was up";
         return Click(::GetDlgItem(box, IDOK));
       }
+      case Input::kEnterHeldOnCompileBins:
+        return HoldEnterOnCompileBins();
+      case Input::kEnterHeldPastTheEnd:
+        return HoldEnterPastTheEnd();
+      case Input::kClickSpaceAndEnter:
+        Click(command1_);
+        Press(VK_SPACE);
+        return Press(VK_RETURN);
+      case Input::kCommandPostedToCompileBins:
+        ASSERT_TRUE(::PostMessageW(window_, WM_COMMAND,
+                                   MAKEWPARAM(::GetDlgCtrlID(command1_), BN_CLICKED),
+                                   reinterpret_cast<LPARAM>(command1_)));
+        return;
     }
+  }
+
+  // The failing command's box, once it is up: it stays up for the input
+  // made before it, then closes for a click on its OK.
+  void BoxStaysUntilOk(HWND& box) {
+    ASSERT_TRUE(WaitUntil([&] {
+      box = FindTopLevel(processId_, L"#32770", nullptr);
+      return box != nullptr;
+    })) << "no error box";
+    ::Sleep(::GetDoubleClickTime() + 100);
+    ASSERT_TRUE(::IsWindow(box)) << "input made before the box appeared closed it";
+    ASSERT_NO_FATAL_FAILURE(Click(::GetDlgItem(box, IDOK)));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); })) << "OK did not close the box";
   }
 
   POINT closeButton_{};
@@ -221,11 +293,13 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
 
 TEST_P(InputWhileBusy, RunsNoCommandAfterwards) {
   const InputCase& c = GetParam();
-  const bool command = c.when == While::kDeleteBinsRuns || c.when == While::kCompileBinsRuns;
+  const bool command = c.when == While::kDeleteBinsRuns || c.when == While::kCompileBinsRuns ||
+                       c.when == While::kFailingCompileBinsRuns;
   // Enough bin files that sweeping them holds the window for a while.
   if (command) testing_win::MakeNumberedFiles(host_ / L"scripts\\table", 8000, ".bin");
   // Without a compiler, Compile Bins shows its error box.
-  if (c.when != While::kTheBoxIsUp) {
+  if (c.when != While::kTheBoxIsUp && c.when != While::kFailingCompileBinsRuns &&
+      c.input != Input::kEnterHeldOnCompileBins) {
     testing_win::InstallStandInCompiler(Compiler());
     HoldCompilers();
   }
@@ -247,11 +321,14 @@ TEST_P(InputWhileBusy, RunsNoCommandAfterwards) {
     host_.Write(kMarker);
   }
   ASSERT_NO_FATAL_FAILURE(Make(c.input, box));
-  if (command) {
+  if (command && c.input != Input::kEnterHeldPastTheEnd) {
     ASSERT_TRUE(Busy(window_)) << "the command ended before the input was made: more bins needed";
   }
   if (box != nullptr) {
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); })) << "the box did not close";
+  }
+  if (c.boxStays) {
+    ASSERT_NO_FATAL_FAILURE(BoxStaysUntilOk(box));
   }
   Settle(window_);
   if (!command) {

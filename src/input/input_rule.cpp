@@ -1,0 +1,133 @@
+#include "input/input_rule.h"
+
+namespace input {
+namespace {
+
+bool PressesAButton(unsigned key) { return key == InputRule::kEnter || key == InputRule::kSpace; }
+
+}  // namespace
+
+Ticks Widen(Stamp stamp, Ticks now) noexcept {
+  // The signed distance from now's low 32 bits: right for stamps up to 24
+  // days either side of now, across any wrap of the 32-bit count.
+  const auto distance = static_cast<std::int32_t>(stamp - static_cast<Stamp>(now));
+  if (distance < 0 && static_cast<Ticks>(-static_cast<std::int64_t>(distance)) > now) return 0;
+  return now + static_cast<Ticks>(static_cast<std::int64_t>(distance));
+}
+
+Verdict InputRule::OnInput(const Input& input, Ticks now) {
+  const Ticks made = Widen(input.time, now);
+  Forget(made);
+  // While busy, only clearing the queue hands input over; after, input made
+  // before the command or box ended reaches the window late, and what is
+  // made just after a box closed was meant for the box.
+  const bool drop = busy_ || MadeWhileBusy(made) ||
+                    (boxClosed_ && made < *boxClosed_ + doubleClickMs_);
+  switch (input.kind) {
+    case Kind::kKeyDown:
+    case Kind::kKeyUp:
+      return OnKey(input, made, drop, std::nullopt);
+    case Kind::kButtonDoubleClick: {
+      // The second click of a double click on the button whose command its
+      // first click (or a key) has just started asks for nothing new.
+      // Where its first click ran nothing, it is a click of its own.
+      if (drop || input.target == 0) break;
+      const bool again = lastRun_ && lastRun_->target == input.target &&
+                         made <= lastRun_->time + doubleClickMs_;
+      return again ? Verdict::kDrop : Verdict::kHandleAsPress;
+    }
+    default:
+      // A release whose press was dropped reaches a button that was never
+      // pressed, which ignores it.
+      break;
+  }
+  return drop ? Verdict::kDrop : Verdict::kHandle;
+}
+
+Verdict InputRule::OnBoxInput(const Input& input, Ticks now) {
+  const Ticks made = Widen(input.time, now);
+  Forget(made);
+  // Made while the command ran, and only now handed over: not the box's.
+  const bool before = boxOpened_ && made < *boxOpened_;
+  if (input.kind == Kind::kKeyDown || input.kind == Kind::kKeyUp) {
+    return OnKey(input, made, before, boxOpened_);
+  }
+  return before ? Verdict::kDrop : Verdict::kHandle;
+}
+
+Verdict InputRule::OnKey(const Input& input, Ticks made, bool dropPress,
+                         std::optional<Ticks> since) {
+  const auto key = held_.find(input.key);
+  if (input.kind == Kind::kKeyUp) {
+    if (key == held_.end()) return dropPress ? Verdict::kDrop : Verdict::kHandle;
+    // A release goes with its press: a Space let go would otherwise click
+    // the button that has the focus now.
+    const bool dropped = dropPress || key->second.dropped || (since && key->second.pressed < *since);
+    held_.erase(key);
+    return dropped ? Verdict::kDrop : Verdict::kHandle;
+  }
+  if (key == held_.end()) {
+    if (!input.repeat) {
+      // A press.
+      held_[input.key] = HeldKey{made, made, dropPress};
+      return dropPress ? Verdict::kDrop : Verdict::kHandle;
+    }
+    // The repeat of a press made elsewhere (held since before the window
+    // had the focus): as a press, except that Enter and Space press nothing.
+    held_[input.key] = HeldKey{made, made, dropPress};
+    return dropPress || PressesAButton(input.key) ? Verdict::kDrop : Verdict::kHandle;
+  }
+  // A repeat, whatever its mark says: the key has not been let go.
+  HeldKey& state = key->second;
+  if (made > state.lastDown) state.lastDown = made;
+  const bool drop = dropPress || state.dropped || PressesAButton(input.key) ||
+                    (since && state.pressed < *since);
+  return drop ? Verdict::kDrop : Verdict::kHandle;
+}
+
+bool InputRule::OnRequest(Stamp time, Ticks now) const {
+  return !busy_ && !MadeWhileBusy(Widen(time, now));
+}
+
+bool InputRule::StartCommand(int target, Stamp time, Ticks now) {
+  if (busy_) return false;
+  busy_ = true;
+  lastRun_ = LastRun{target, Widen(time, now)};
+  return true;
+}
+
+void InputRule::CommandEnded(Stamp end, Ticks now) { commandEnd_ = Widen(end, now); }
+
+void InputRule::BoxOpened(Stamp opened, Ticks now) { boxOpened_ = Widen(opened, now); }
+
+void InputRule::BoxClosed(Stamp closed, Ticks now) {
+  boxClosed_ = Widen(closed, now);
+  boxOpened_.reset();
+}
+
+void InputRule::Finish() noexcept { busy_ = false; }
+
+bool InputRule::MadeWhileBusy(Ticks made) const {
+  return (commandEnd_ && made < *commandEnd_) || (boxClosed_ && made < *boxClosed_);
+}
+
+void InputRule::Forget(Ticks made) {
+  // Input reaches the window in the order it was made, and what a clearing
+  // of the queue missed comes first after it: once input made after an end
+  // arrives, nothing made before it can follow. (While busy, the clearing
+  // hands over input out of that order.)
+  if (!busy_ && commandEnd_ && made >= *commandEnd_) commandEnd_.reset();
+  if (!busy_ && boxClosed_ && made >= *boxClosed_ + doubleClickMs_) boxClosed_.reset();
+  if (lastRun_ && made > lastRun_->time + doubleClickMs_) lastRun_.reset();
+  for (auto key = held_.begin(); key != held_.end();) {
+    // Not repeated for longer than a keyboard repeats: let go where the
+    // window could not see it (the focus was elsewhere).
+    if (made > key->second.lastDown + kHeldKeyGapMs) {
+      key = held_.erase(key);
+    } else {
+      ++key;
+    }
+  }
+}
+
+}  // namespace input
