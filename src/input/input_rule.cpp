@@ -21,8 +21,8 @@ Verdict InputRule::OnInput(const Input& input, Ticks now) {
   // While busy, only clearing the queue hands input over; after, input made
   // before the command or box ended reaches the window late, and what is
   // made just after a box closed was meant for the box.
-  const bool drop = busy_ || MadeWhileBusy(made) ||
-                    (boxClosed_ && made < *boxClosed_ + doubleClickMs_);
+  const bool drop =
+      busy_ || MadeWhileBusy(made) || (boxClosed_ && made < *boxClosed_ + doubleClickMs_);
   switch (input.kind) {
     case Kind::kKeyDown:
     case Kind::kKeyUp:
@@ -32,8 +32,8 @@ Verdict InputRule::OnInput(const Input& input, Ticks now) {
       // first click (or a key) has just started asks for nothing new.
       // Where its first click ran nothing, it is a click of its own.
       if (drop || input.target == 0) break;
-      const bool again = lastRun_ && lastRun_->target == input.target &&
-                         made <= lastRun_->time + doubleClickMs_;
+      const bool again =
+          lastRun_ && lastRun_->target == input.target && made <= lastRun_->time + doubleClickMs_;
       return again ? Verdict::kDrop : Verdict::kHandleAsPress;
     }
     default:
@@ -62,7 +62,8 @@ Verdict InputRule::OnKey(const Input& input, Ticks made, bool dropPress,
     if (key == held_.end()) return dropPress ? Verdict::kDrop : Verdict::kHandle;
     // A release goes with its press: a Space let go would otherwise click
     // the button that has the focus now.
-    const bool dropped = dropPress || key->second.dropped || (since && key->second.pressed < *since);
+    const bool dropped =
+        dropPress || key->second.dropped || (since && key->second.pressed < *since);
     held_.erase(key);
     return dropped ? Verdict::kDrop : Verdict::kHandle;
   }
@@ -80,8 +81,8 @@ Verdict InputRule::OnKey(const Input& input, Ticks made, bool dropPress,
   // A repeat, whatever its mark says: the key has not been let go.
   HeldKey& state = key->second;
   if (made > state.lastDown) state.lastDown = made;
-  const bool drop = dropPress || state.dropped || PressesAButton(input.key) ||
-                    (since && state.pressed < *since);
+  const bool drop =
+      dropPress || state.dropped || PressesAButton(input.key) || (since && state.pressed < *since);
   return drop ? Verdict::kDrop : Verdict::kHandle;
 }
 

@@ -106,9 +106,9 @@ class InputRule {
 
  private:
   struct HeldKey {
-    Ticks pressed = 0;    // its press, the first key-down
-    Ticks lastDown = 0;   // its latest key-down, the press or a repeat
-    bool dropped = false; // its press was dropped
+    Ticks pressed = 0;     // its press, the first key-down
+    Ticks lastDown = 0;    // its latest key-down, the press or a repeat
+    bool dropped = false;  // its press was dropped
   };
   struct LastRun {
     int target = 0;

@@ -56,9 +56,8 @@ std::wstring FailureText(const std::wstring& command, unsigned long number,
 }
 
 int Form1::ButtonId(HWND window) const noexcept {
-  return window != nullptr && (window == command1_ || window == command2_)
-             ? ::GetDlgCtrlID(window)
-             : 0;
+  return window != nullptr && (window == command1_ || window == command2_) ? ::GetDlgCtrlID(window)
+                                                                           : 0;
 }
 
 bool Form1::PreTranslate(MSG& message) noexcept {

@@ -395,9 +395,9 @@ std::ostream& operator<<(std::ostream& out, const Scenario& s) {
   out << "double-click " << s.doubleClickMs << " ms, focus " << s.focus << "\n";
   for (const Action& a : s.actions) {
     static const char* const kTypes[] = {"click", "key", "posted", "sent"};
-    out << "  " << kTypes[static_cast<int>(a.type)] << " " << a.first << ".." << a.last
-        << " place " << a.place << " key " << a.key << (a.doubleClick ? " double" : "")
-        << " repeats " << a.repeats.size() << " late";
+    out << "  " << kTypes[static_cast<int>(a.type)] << " " << a.first << ".." << a.last << " place "
+        << a.place << " key " << a.key << (a.doubleClick ? " double" : "") << " repeats "
+        << a.repeats.size() << " late";
     for (const bool late : a.late) out << (late ? '1' : '0');
     out << "\n";
   }

@@ -18,22 +18,22 @@ enum Place : int { kElsewhere = 0, kCompileBins = 1, kDeleteBins = 2 };
 
 struct Action {
   enum class Type { kClick, kKey, kPostedRequest, kSentRequest } type = Type::kClick;
-  int place = kElsewhere;  // the click's place, or the button a request is for
-  unsigned key = 0;        // Enter or Space (InputRule::kEnter, kSpace)
-  Ticks first = 0;         // the press, or the request
-  Ticks last = 0;          // the release; a request's time again
-  bool doubleClick = false;     // the system makes the press a double click's second
-  std::vector<Ticks> repeats;   // the keyboard's repeats while the key is held
-  std::vector<bool> marked;     // whether each repeat carries the repeat mark
-  std::vector<bool> late;       // per message (press, repeats, release): missed by a clearing
+  int place = kElsewhere;      // the click's place, or the button a request is for
+  unsigned key = 0;            // Enter or Space (InputRule::kEnter, kSpace)
+  Ticks first = 0;             // the press, or the request
+  Ticks last = 0;              // the release; a request's time again
+  bool doubleClick = false;    // the system makes the press a double click's second
+  std::vector<Ticks> repeats;  // the keyboard's repeats while the key is held
+  std::vector<bool> marked;    // whether each repeat carries the repeat mark
+  std::vector<bool> late;      // per message (press, repeats, release): missed by a clearing
 };
 
 struct Scenario {
   unsigned doubleClickMs = 500;
-  int focus = kCompileBins;       // the button that Enter and Space press
-  std::vector<Action> actions;    // in time order, each over before the next begins
-  std::vector<Ticks> durations;   // the commands' lengths, in the order they start
-  std::vector<bool> failures;     // which of them fail and show the box
+  int focus = kCompileBins;      // the button that Enter and Space press
+  std::vector<Action> actions;   // in time order, each over before the next begins
+  std::vector<Ticks> durations;  // the commands' lengths, in the order they start
+  std::vector<bool> failures;    // which of them fail and show the box
 };
 
 // Commands started (button and time) and error boxes closed (time).

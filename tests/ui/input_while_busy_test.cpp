@@ -110,7 +110,7 @@ enum class Input {
   kTwoEnters,
   kTwoSpaces,
   kDoubleClickOnOkOverAButton,
-  kClickSentToDeleteBins,  // BM_CLICK, as accessibility tools send it
+  kClickSentToDeleteBins,   // BM_CLICK, as accessibility tools send it
   kEnterHeldOnCompileBins,  // without a compiler: the box opens under the held key
   kEnterHeldPastTheEnd,     // pressed while the command runs, held on after it
   kClickSpaceAndEnter,
