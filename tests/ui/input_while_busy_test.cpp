@@ -197,8 +197,13 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
   // Enter held on Compile Bins, which fails without a compiler: the box
   // opens under the held key, which repeats for a second more.
   void HoldEnterOnCompileBins() {
+    // The keyboard repeats the key all along, as while the box is made.
     ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
-    ASSERT_TRUE(WaitUntil([&] { return FindTopLevel(processId_, L"#32770", nullptr) != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] {
+      ::Sleep(33);
+      KeyDown(VK_RETURN);
+      return FindTopLevel(processId_, L"#32770", nullptr) != nullptr;
+    }));
     host_.Write(kMarker);
     for (int repeat = 0; repeat < 30; ++repeat, ::Sleep(33)) {
       ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
