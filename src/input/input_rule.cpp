@@ -57,32 +57,27 @@ Verdict InputRule::OnBoxInput(const Input& input, Ticks now) {
 
 Verdict InputRule::OnKey(const Input& input, Ticks made, bool dropPress,
                          std::optional<Ticks> since) {
-  const auto key = held_.find(input.key);
+  std::optional<HeldKey>& key = held_[input.key & 0xFF];
   if (input.kind == Kind::kKeyUp) {
-    if (key == held_.end()) return dropPress ? Verdict::kDrop : Verdict::kHandle;
+    if (!key) return dropPress ? Verdict::kDrop : Verdict::kHandle;
     // A release goes with its press: a Space let go would otherwise click
     // the button that has the focus now.
-    const bool dropped =
-        dropPress || key->second.dropped || (since && key->second.pressed < *since);
-    held_.erase(key);
+    const bool dropped = dropPress || key->dropped || (since && key->pressed < *since);
+    key.reset();
     return dropped ? Verdict::kDrop : Verdict::kHandle;
   }
-  if (key == held_.end()) {
-    if (!input.repeat) {
-      // A press.
-      held_[input.key] = HeldKey{made, made, dropPress};
-      return dropPress ? Verdict::kDrop : Verdict::kHandle;
-    }
-    // The repeat of a press made elsewhere (held since before the window
-    // had the focus): as a press, except that Enter and Space press nothing.
-    held_[input.key] = HeldKey{made, made, dropPress};
-    return dropPress || PressesAButton(input.key) ? Verdict::kDrop : Verdict::kHandle;
+  if (!key || !input.repeat) {
+    key = HeldKey{made, made, dropPress};
+    // A press; or the repeat of a press made elsewhere (held since before
+    // the window had the focus), taken as a press, except that Enter and
+    // Space press nothing.
+    return dropPress || (input.repeat && PressesAButton(input.key)) ? Verdict::kDrop
+                                                                    : Verdict::kHandle;
   }
   // A repeat, whatever its mark says: the key has not been let go.
-  HeldKey& state = key->second;
-  if (made > state.lastDown) state.lastDown = made;
+  if (made > key->lastDown) key->lastDown = made;
   const bool drop =
-      dropPress || state.dropped || PressesAButton(input.key) || (since && state.pressed < *since);
+      dropPress || key->dropped || PressesAButton(input.key) || (since && key->pressed < *since);
   return drop ? Verdict::kDrop : Verdict::kHandle;
 }
 
@@ -120,14 +115,10 @@ void InputRule::Forget(Ticks made) {
   if (!busy_ && commandEnd_ && made >= *commandEnd_) commandEnd_.reset();
   if (!busy_ && boxClosed_ && made >= *boxClosed_ + doubleClickMs_) boxClosed_.reset();
   if (lastRun_ && made > lastRun_->time + doubleClickMs_) lastRun_.reset();
-  for (auto key = held_.begin(); key != held_.end();) {
+  for (std::optional<HeldKey>& key : held_) {
     // Not repeated for longer than a keyboard repeats: let go where the
     // window could not see it (the focus was elsewhere).
-    if (made > key->second.lastDown + kHeldKeyGapMs) {
-      key = held_.erase(key);
-    } else {
-      ++key;
-    }
+    if (key && made > key->lastDown + kHeldKeyGapMs) key.reset();
   }
 }
 

@@ -27,8 +27,8 @@
 // its double-click time, a key until it is released or no longer repeats.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 
 namespace input {
@@ -130,7 +130,8 @@ class InputRule {
   std::optional<Ticks> boxOpened_;
   std::optional<Ticks> boxClosed_;
   std::optional<LastRun> lastRun_;
-  std::map<unsigned, HeldKey> held_;
+  // By virtual key (0 to 255): the keys held, as far as the window saw.
+  std::array<std::optional<HeldKey>, 256> held_;
 };
 
 // The 64-bit time of a stamp made within 24 days of `now`, before or after.
