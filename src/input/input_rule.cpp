@@ -66,7 +66,7 @@ Verdict InputRule::OnKey(const Input& input, Ticks made, bool dropPress,
     key.reset();
     return dropped ? Verdict::kDrop : Verdict::kHandle;
   }
-  if (!key || !input.repeat) {
+  if (!key) {
     key = HeldKey{made, made, dropPress};
     // A press; or the repeat of a press made elsewhere (held since before
     // the window had the focus), taken as a press, except that Enter and
