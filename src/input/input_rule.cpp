@@ -62,12 +62,32 @@ Verdict InputRule::OnKey(const Input& input, Ticks made, bool dropPress,
     if (!key) return dropPress ? Verdict::kDrop : Verdict::kHandle;
     // A release goes with its press: a Space let go would otherwise click
     // the button that has the focus now.
+    const bool heldIntoTheBox =
+        since && key->pressed < *since && made >= *since && made <= *since + kRepeatIntervalMs;
     const bool dropped = dropPress || key->dropped || (since && key->pressed < *since);
-    key.reset();
+    if (heldIntoTheBox) {
+      // Wine sends the release of a key held while the box takes the
+      // focus, and the keyboard's next repeats as fresh presses: let go
+      // just as the box appeared, the key counts as held until it has not
+      // been repeated for a held key's gap.
+      key->released = made;
+    } else {
+      key.reset();
+    }
     return dropped ? Verdict::kDrop : Verdict::kHandle;
   }
+  if (key && key->released) {
+    // Pressed again within a held key's gap after that release: the hold
+    // goes on.
+    if (made <= *key->released + kHeldKeyGapMs) {
+      key->released.reset();
+      key->lastDown = made;
+      return Verdict::kDrop;
+    }
+    key.reset();
+  }
   if (!key) {
-    key = HeldKey{made, made, dropPress};
+    key = HeldKey{made, made, dropPress, std::nullopt};
     // A press; or the repeat of a press made elsewhere (held since before
     // the window had the focus), taken as a press, except that Enter and
     // Space press nothing.
@@ -118,7 +138,9 @@ void InputRule::Forget(Ticks made) {
   for (std::optional<HeldKey>& key : held_) {
     // Not repeated for longer than a keyboard repeats: let go where the
     // window could not see it (the focus was elsewhere).
-    if (key && made > key->lastDown + kHeldKeyGapMs) key.reset();
+    if (key && made > (key->released ? *key->released : key->lastDown) + kHeldKeyGapMs) {
+      key.reset();
+    }
   }
 }
 

@@ -75,6 +75,8 @@ class InputRule {
   // A held key repeats at least this often (the keyboard's longest delay,
   // one second, with room to spare); a key not seen for longer was let go.
   static constexpr Ticks kHeldKeyGapMs = 1500;
+  // The keyboard's slowest repeat, with room to spare.
+  static constexpr Ticks kRepeatIntervalMs = 500;
 
   explicit InputRule(unsigned doubleClickMs = 500) noexcept : doubleClickMs_(doubleClickMs) {}
 
@@ -104,11 +106,23 @@ class InputRule {
 
   bool Busy() const noexcept { return busy_; }
 
+  // The window has the keyboard back from another program, which got the
+  // release of any key held when it took it: keys that `isDown(key)` says
+  // are up now were let go meanwhile.
+  template <typename IsDown>
+  void KeyboardReturned(IsDown isDown) {
+    for (unsigned key = 0; key < held_.size(); ++key) {
+      if (held_[key] && !isDown(key)) held_[key].reset();
+    }
+  }
+
  private:
   struct HeldKey {
     Ticks pressed = 0;     // its press, the first key-down
     Ticks lastDown = 0;    // its latest key-down, the press or a repeat
     bool dropped = false;  // its press was dropped
+    // Held since before the box, it seemed let go in it (see OnKey).
+    std::optional<Ticks> released;
   };
   struct LastRun {
     int target = 0;

@@ -89,6 +89,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;
+    case WM_ACTIVATEAPP:
+      OnActivateApp(wParam != FALSE);
+      return 0;
     case kGetDpiScaledSizeMessage:
       return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam))
                  ? TRUE
@@ -151,6 +154,15 @@ void Form1::OnActivate(int state) {
   if (state == WA_INACTIVE) {
     const HWND focus = ::GetFocus();
     if (focus != nullptr && ::IsChild(window_, focus)) focus_ = focus;
+  }
+}
+
+void Form1::OnActivateApp(bool active) {
+  // Another program had the keyboard (the compiler Compile Bins starts takes
+  // it): the release of a key held then went there, not here.
+  if (active) {
+    input_.KeyboardReturned(
+        [](unsigned key) { return (::GetAsyncKeyState(static_cast<int>(key)) & 0x8000) != 0; });
   }
 }
 

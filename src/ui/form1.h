@@ -57,6 +57,7 @@ class Form1 {
   bool OnCreate();
   void OnCommand(int id, int code);
   void OnActivate(int state);
+  void OnActivateApp(bool active);
   void OnSetFocus();
   bool OnGetDpiScaledSize(UINT dpi, SIZE& size);
   void OnDpiChanged(UINT dpi, const RECT& suggested);

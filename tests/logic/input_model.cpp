@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -13,6 +14,8 @@ namespace {
 using input::InputRule;
 
 constexpr Ticks kDay = 24ULL * 60 * 60 * 1000;
+constexpr Ticks kRepeatInterval = InputRule::kRepeatIntervalMs;
+constexpr Ticks kHeldKeyGap = InputRule::kHeldKeyGapMs;
 
 bool IsInput(const Action& action) {
   return action.type == Action::Type::kClick || action.type == Action::Type::kKey;
@@ -23,7 +26,8 @@ bool IsInput(const Action& action) {
 Outcome Judge(const Scenario& s) {
   struct Span {
     Ticks from;
-    std::optional<Ticks> to;  // a box not closed yet: still up
+    std::optional<Ticks> to;     // a box not closed yet: still up
+    const Action* by = nullptr;  // what ran the command it belongs to
   };
   Outcome outcome;
   std::vector<Span> commands;
@@ -36,17 +40,47 @@ Outcome Judge(const Scenario& s) {
     }
     return nullptr;
   };
+  const Action* current = nullptr;
   const auto run = [&](int button, Ticks at) {
     outcome.commands.emplace_back(button, at);
     lastRun = std::make_pair(button, at);
     const Ticks end = at + s.durations[started % s.durations.size()];
     const bool fails = s.failures[started % s.failures.size()];
     ++started;
-    commands.push_back({at, end});
-    if (fails) boxes.push_back({end, std::nullopt});
+    commands.push_back({at, end, current});
+    if (fails) boxes.push_back({end, std::nullopt, current});
   };
+  // Wine lets a key held as the box appears go (its release comes as the
+  // box takes the focus) and repeats it as fresh presses, the first after
+  // the keyboard's delay. So within half a second of the box's appearing,
+  // the release of a key held since before it does not end the hold: a
+  // press of it within a held key's gap after that (InputRule's
+  // kHeldKeyGapMs) is the same hold going on. Per key: such a release.
+  std::map<unsigned, Ticks> letGoInABox;
+  const Action* previous = nullptr;
+  bool previousHeld = false;  // previous was that hold going on
   for (const Action& a : s.actions) {
     const Ticks t = a.first;
+    if (previous != nullptr && previous->type == Action::Type::kKey) {
+      const Span* box = within(boxes, previous->last);
+      // (Not a release that ran the box's command itself, in the same instant.)
+      if (box != nullptr && !(box->by == previous && previous->last == box->from) &&
+          (previous->first < box->from || previousHeld) &&
+          previous->last <= box->from + kRepeatInterval) {
+        letGoInABox[previous->key] = previous->last;
+      }
+    }
+    previous = &a;
+    current = &a;
+    previousHeld = false;
+    if (a.type == Action::Type::kKey) {
+      const auto letGo = letGoInABox.find(a.key);
+      if (letGo != letGoInABox.end()) {
+        previousHeld = t <= letGo->second + kHeldKeyGap;
+        letGoInABox.erase(letGo);
+        if (previousHeld) continue;
+      }
+    }
     // Made while a command ran: meant for nothing there is now.
     if (within(commands, t) != nullptr) continue;
     // Made while the error box was up: for the box; OK (over Compile
@@ -101,6 +135,7 @@ struct Message {
   input::Input input;
   int place = kElsewhere;
   bool late = false;
+  const Action* action = nullptr;
 };
 
 std::vector<Message> MessagesOf(const Scenario& s) {
@@ -115,6 +150,7 @@ std::vector<Message> MessagesOf(const Scenario& s) {
       m.input.repeat = repeat;
       m.place = a.place;
       m.late = index < a.late.size() && a.late[index];
+      m.action = &a;
       messages.push_back(m);
     };
     switch (a.type) {
@@ -253,6 +289,7 @@ class Window {
   void Box() {
     const Ticks opened = now_;
     rule_.BoxOpened(Stamp(opened), now_);
+    if (s_.wineLetsHeldKeysGo) LetHeldKeyGo(opened);
     bool okPressed = false;
     bool okPushed = false;
     bool closed = false;
@@ -289,6 +326,24 @@ class Window {
     rule_.BoxClosed(Stamp(now_), now_);
   }
 
+  // Wine, as the box takes the focus, sends the release of a key held
+  // since before it, and the keyboard's further repeats as fresh presses.
+  void LetHeldKeyGo(Ticks opened) {
+    if (next_ >= messages_.size()) return;
+    const Action* held = messages_[next_].action;
+    if (held->type != Action::Type::kKey || held->first >= opened) return;
+    std::size_t end = next_;
+    for (; end < messages_.size() && messages_[end].action == held; ++end) {
+      messages_[end].input.repeat = false;
+    }
+    if (end - next_ < 2) return;  // only its own release is left
+    Message release = messages_[next_];
+    release.input.kind = input::Kind::kKeyUp;
+    release.time = opened;
+    release.late = false;
+    messages_.insert(messages_.begin() + static_cast<std::ptrdiff_t>(next_), release);
+  }
+
   const Scenario& s_;
   std::vector<Message> messages_;
   std::size_t next_ = 0;
@@ -319,6 +374,7 @@ Scenario Generate(Source& source) {
   Scenario s;
   s.doubleClickMs = static_cast<unsigned>(source.Between(200, 1000));
   s.focus = source.Chance(50) ? kCompileBins : kDeleteBins;
+  s.wineLetsHeldKeysGo = source.Chance(50);
   const Ticks dbl = s.doubleClickMs;
   // Anywhere in time, or just before the 32-bit tick count wraps.
   Ticks t = source.Chance(50) ? source.Between(1, Ticks{1} << 40)
@@ -392,7 +448,8 @@ std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
 }
 
 std::ostream& operator<<(std::ostream& out, const Scenario& s) {
-  out << "double-click " << s.doubleClickMs << " ms, focus " << s.focus << "\n";
+  out << "double-click " << s.doubleClickMs << " ms, focus " << s.focus
+      << (s.wineLetsHeldKeysGo ? ", Wine lets held keys go" : "") << "\n";
   for (const Action& a : s.actions) {
     static const char* const kTypes[] = {"click", "key", "posted", "sent"};
     out << "  " << kTypes[static_cast<int>(a.type)] << " " << a.first << ".." << a.last << " place "

@@ -30,10 +30,11 @@ struct Action {
 
 struct Scenario {
   unsigned doubleClickMs = 500;
-  int focus = kCompileBins;      // the button that Enter and Space press
-  std::vector<Action> actions;   // in time order, each over before the next begins
-  std::vector<Ticks> durations;  // the commands' lengths, in the order they start
-  std::vector<bool> failures;    // which of them fail and show the box
+  int focus = kCompileBins;         // the button that Enter and Space press
+  bool wineLetsHeldKeysGo = false;  // as Wine 10 does when the box takes the focus
+  std::vector<Action> actions;      // in time order, each over before the next begins
+  std::vector<Ticks> durations;     // the commands' lengths, in the order they start
+  std::vector<bool> failures;       // which of them fail and show the box
 };
 
 // Commands started (button and time) and error boxes closed (time).

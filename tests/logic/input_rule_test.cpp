@@ -89,4 +89,19 @@ TEST_P(InputRuleWrap, AnswersAsAtAnyOtherTime) {
 INSTANTIATE_TEST_SUITE_P(Cases, InputRuleWrap, ::testing::ValuesIn(kWrapCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// The release of a key held while another program took the keyboard goes
+// to that program; once the window has it back, the key's next press is a
+// press, not a repeat of one the window saw.
+TEST(InputRule, KeyLetGoWhileAnotherProgramHadTheKeyboardPressesAgain) {
+  InputRule rule(500);
+  input::Input enter = Made(Kind::kKeyDown, 1000, 0);
+  enter.key = InputRule::kEnter;
+  ASSERT_EQ(rule.OnInput(enter, 1000), Verdict::kHandle);
+  enter.time = 1300;
+  EXPECT_EQ(rule.OnInput(enter, 1300), Verdict::kDrop) << "a repeat without its mark ran again";
+  rule.KeyboardReturned([](unsigned) { return false; });
+  enter.time = 1600;
+  EXPECT_EQ(rule.OnInput(enter, 1600), Verdict::kHandle);
+}
+
 }  // namespace
