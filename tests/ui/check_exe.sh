@@ -16,8 +16,8 @@ grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a Windows GUI program"
 # Below 6.0 Windows takes it for a program older than Vista.
 for field in SubsystemVersion OSystemVersion; do
-  version=$(sed -n "s/^Major$field[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers").$(
-    sed -n "s/^Minor$field[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers")
+  version=$(sed -n "s/^Major${field}[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers").$(
+    sed -n "s/^Minor${field}[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers")
   [ "$version" = 6.1 ] || fail "$field is '$version', not 6.1 (Windows 7)"
 done
 
