@@ -16,8 +16,8 @@ grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a Windows GUI program"
 # Below 6.0 Windows takes it for a program older than Vista.
 for field in SubsystemVersion OSystemVersion; do
-  version=$(sed -n "s/^Major$field[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers").$(
-    sed -n "s/^Minor$field[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers")
+  version=$(sed -n "s/^Major${field}[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers").$(
+    sed -n "s/^Minor${field}[[:space:]]*\([0-9]*\)\$/\1/p" <<<"$headers")
   [ "$version" = 6.1 ] || fail "$field is '$version', not 6.1 (Windows 7)"
 done
 
@@ -45,6 +45,22 @@ types=$(grep -E '^[0-9a-f]+   Entry: ID: 0x' <<<"$headers" | sed -E 's/.*ID: 0x0
 for type in 18:manifest e:icon 10:version; do
   grep -qx "${type%%:*}" <<<"$types" || fail "no ${type#*:} resource"
 done
+# Exactly one manifest, named 1 (CREATEPROCESS_MANIFEST_RESOURCE_ID) and in a
+# language of its own. GCC links MinGW's default manifest (default-manifest.o,
+# asInvoker only, language 0) into every program where that file is
+# installed, as MSYS2 installs it with its toolchain; GNU ld drops a
+# language-0 manifest beside one in another language, and keeps both, with a
+# warning, where both have a language. A second manifest would leave to
+# Windows' language rules which one the program runs with.
+manifests=$(awk '
+  /^[0-9a-f]+   Entry: ID: / { type = $4 }
+  /^[0-9a-f]+     Entry: ID: / { name = $4 }
+  /^[0-9a-f]+       Entry: ID: / && type == "0x000018," { print name, $4 }' <<<"$headers")
+if [ "$(grep -c . <<<"$manifests")" -ne 1 ]; then
+  fail "not exactly one manifest resource (name, language): $(tr '\n' ' ' <<<"$manifests")"
+elif ! grep -Eq '^0x0*1, 0x0*[1-9a-f][0-9a-f]*,$' <<<"$manifests"; then
+  fail "the manifest resource is not named 1 in a language of its own: $manifests"
+fi
 text=$(strings -n 8 "$exe")
 for needle in 'Microsoft.Windows.Common-Controls' 'PerMonitorV2' '<longPathAware' 'asInvoker' \
               '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do

@@ -98,6 +98,31 @@ void Press(WORD key, int times) {
   SendInputs(inputs);
 }
 
+// Windows lets a process set the foreground window only under conditions,
+// one of them that it made the last input (SetForegroundWindow, Remarks:
+// https://learn.microsoft.com/windows/win32/api/winuser/nf-winuser-setforegroundwindow).
+// On a hosted runner the foreground may be the runner's console, so the
+// driver first makes an input of its own: a mouse event that neither moves
+// nor clicks, and so reaches no window.
+::testing::AssertionResult TakeForeground(HWND window) {
+  INPUT nothing{};
+  nothing.type = INPUT_MOUSE;
+  if (::SendInput(1, &nothing, sizeof nothing) != 1) {
+    return ::testing::AssertionFailure() << "SendInput failed: " << ::GetLastError();
+  }
+  const bool set = ::SetForegroundWindow(window) != FALSE;
+  if (WaitUntil([&] { return ::GetForegroundWindow() == window; }, 5000)) {
+    return ::testing::AssertionSuccess();
+  }
+  const HWND other = ::GetForegroundWindow();
+  return ::testing::AssertionFailure()
+         << "the tool does not have the foreground, so the keys sent would go elsewhere ("
+         << (set ? "SetForegroundWindow succeeded" : "SetForegroundWindow was refused")
+         << "); it is with "
+         << (other == nullptr ? std::string("no window")
+                              : "\"" + Utf8(TextOf(other)) + "\" (" + Utf8(ClassOf(other)) + ")");
+}
+
 void KeyDown(WORD key) { SendInputs({Key(key, false)}); }
 
 void PressShifted(WORD key) {

@@ -62,6 +62,10 @@ void KeyDown(WORD key);
 void ClickAt(POINT point, int times = 1);
 void Click(HWND control, int times = 1);
 
+// Gives `window` the foreground, where the keys that SendInput makes go,
+// and says where the foreground is if it could not.
+::testing::AssertionResult TakeForeground(HWND window);
+
 // Returns once the window's thread has handled everything sent before: a
 // command running on that thread holds this up until it ends.
 void WaitForIdle(HWND window);
@@ -161,7 +165,10 @@ class MainWindow : public ::testing::Test {
     label1_ = children[0];
     command1_ = children[1];
     command2_ = children[2];
-    ::SetForegroundWindow(window_);
+    // A minimised window takes no keys, and is left as it was started.
+    if (!::IsIconic(window_)) {
+      ASSERT_TRUE(TakeForeground(window_));
+    }
     WaitForIdle(window_);
   }
 

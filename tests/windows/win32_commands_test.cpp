@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "platform/system_platform.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_services.h"
@@ -228,21 +234,63 @@ TEST(Win32Commands, RelativeModulePathNeverPutsTheApplicationFolderUnderTheWorki
   EXPECT_EQ(records[0].at("table"), std::vector<std::string>{"keep.txt"});
 }
 
-TEST(Win32Commands, WorkingFolderTooLongForTheSystemGoesByItsShortName) {
+// The length of `folder` written with the short (8.3) name of each of its
+// folders below `base`, as the volume lists them; none where a folder below
+// `base` has no short name (a volume with their making switched off).
+std::optional<std::size_t> LengthByShortNames(const std::wstring& base, std::wstring folder) {
+  wchar_t shortBase[MAX_PATH];
+  std::size_t length = ::GetShortPathNameW(base.c_str(), shortBase, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) throw std::runtime_error("no short name for the base");
+  for (; folder.size() > base.size(); folder.erase(folder.find_last_of(L'\\'))) {
+    WIN32_FIND_DATAW found{};
+    const platform::UniqueFindHandle search(
+        ::FindFirstFileW(testing_win::Verbatim(folder).c_str(), &found));
+    if (!search) throw std::runtime_error("cannot list " + Utf8(folder));
+    if (found.cAlternateFileName[0] == L'\0') return std::nullopt;
+    length += 1 + std::wcslen(found.cAlternateFileName);
+  }
+  return length;
+}
+
+TEST(Win32Commands, WorkingFolderTooLongForTheSystemGoesByItsShortNameOrIsRefused) {
   // CreateProcessW takes no working folder of MAX_PATH - 1 characters or
-  // more, long-path support or not; the program still starts in it.
-  TestFolder host;
-  std::wstring folder = host.Path();
-  while (folder.size() < MAX_PATH) folder += L"\\a long folder name";
-  testing_win::MakeFolders(folder);
-  const std::wstring compiler = host / L"compile.exe";
-  testing_win::InstallStandInCompiler(compiler);
-  platform::StartProgram(compiler, {}, folder, tables::ShowState::kMinimized);
-  const std::vector<Record> records = testing_win::WaitForRecords(compiler, 1);
-  ASSERT_EQ(records.size(), 1u);
-  const std::string cwd = records[0].at("cwd")[0];  // ASCII here
-  EXPECT_LE(cwd.size(), std::size_t{MAX_PATH - 2}) << cwd;
-  EXPECT_TRUE(SameFile(std::wstring(cwd.begin(), cwd.end()), folder)) << cwd;
+  // more, long-path support or not. Such a folder goes by its short name
+  // where that fits; where it does not, or where the volume gives its
+  // folders no short names (GitHub's Windows runners make none unless
+  // switched on), the start is refused with error 206 before anything runs.
+  // Two folders: one whose short name fits wherever short names are made,
+  // and one so deep that even its short name is too long.
+  for (const std::size_t longLength : {std::size_t{MAX_PATH}, std::size_t{3 * MAX_PATH}}) {
+    TestFolder host;
+    std::wstring folder = host.Path();
+    while (folder.size() < longLength) folder += L"\\a long folder name";
+    testing_win::MakeFolders(folder);
+    const std::optional<std::size_t> shortLength = LengthByShortNames(host.Path(), folder);
+    const bool fits = shortLength && *shortLength <= MAX_PATH - 2;
+    SCOPED_TRACE(std::to_string(folder.size()) + " characters, by short names " +
+                 (shortLength ? std::to_string(*shortLength) : "none on this volume") +
+                 (fits ? ": starts there" : ": is refused"));
+    const std::wstring compiler = host / L"compile.exe";
+    testing_win::InstallStandInCompiler(compiler);
+    if (fits) {
+      platform::StartProgram(compiler, {}, folder, tables::ShowState::kMinimized);
+      const std::vector<Record> records = testing_win::WaitForRecords(compiler, 1);
+      ASSERT_EQ(records.size(), 1u);
+      const std::string cwd = records[0].at("cwd")[0];  // ASCII here
+      EXPECT_EQ(cwd.size(), *shortLength) << cwd;
+      EXPECT_TRUE(SameFile(std::wstring(cwd.begin(), cwd.end()), folder)) << cwd;
+    } else {
+      try {
+        platform::StartProgram(compiler, {}, folder, tables::ShowState::kMinimized);
+        ADD_FAILURE() << "started";
+      } catch (const tables::SystemError& error) {
+        EXPECT_EQ(error.Number(), DWORD{ERROR_FILENAME_EXCED_RANGE});
+        EXPECT_NE(error.Description().find(folder), std::wstring::npos)
+            << "the folder is not named";
+      }
+      EXPECT_TRUE(testing_win::ReadRecords(compiler).empty()) << "the compiler ran";
+    }
+  }
 }
 
 }  // namespace
