@@ -14,6 +14,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${VBC_WINE_SESSION:-}" ] || [ -z "${DISPLAY
   echo "screenshot: run through scripts/wine-ctest (it provides the Wine prefix and display)" >&2
   exit 2
 fi
+# shellcheck source=../../scripts/wine-prefix.sh
 source "$scripts/wine-prefix.sh"
 export VBC_FORCE_XVFB=1
 vbc_wine_session_start
