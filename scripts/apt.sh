@@ -8,23 +8,31 @@
 # on with the lists it has. Only a failed install stops it, with one line
 # that names the mirror as the likely cause and where apt's own words are.
 # WHO prefixes the lines. Runs apt-get as root, through sudo where the
-# caller is not root.
+# caller is not root. A caller that installs into another Debian (the Debian
+# 13 root of scripts/wine-root) redefines vbc_apt_get after sourcing this
+# file and sets vbc_apt_release to that Debian's release.
+
+# apt-get ARGUMENTS..., as root.
+vbc_apt_get() {
+  if [ "$(id -u)" -eq 0 ]; then apt-get "$@"; else sudo apt-get "$@"; fi
+}
+# The release whose own suite the install falls back to (see below).
+vbc_apt_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 
 vbc_apt_install() {
-  local who=$1 log sudo="" updated=1 release
+  local who=$1 log updated=1 release=$vbc_apt_release
   shift
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
   log=$(mktemp "${TMPDIR:-/tmp}/vbc-apt-XXXXXX.log")
-  if ! $sudo apt-get update -qq >"$log" 2>&1; then
+  if ! vbc_apt_get update -qq >"$log" 2>&1; then
     echo "$who: apt-get update failed on some index ($(grep -m1 '^E:' "$log" | cut -c4-150)); trying once more in 15 s" >&2
     sleep 15
-    if ! $sudo apt-get update -qq >"$log" 2>&1; then
+    if ! vbc_apt_get update -qq >"$log" 2>&1; then
       updated=0
       echo "$who: apt-get update failed again; going on with the package lists there are" >&2
     fi
   fi
-  local install=(apt-get install -y -qq --no-install-recommends)
-  if DEBIAN_FRONTEND=noninteractive $sudo "${install[@]}" "$@" >>"$log" 2>&1; then
+  local install=(install -y -qq --no-install-recommends)
+  if DEBIAN_FRONTEND=noninteractive vbc_apt_get "${install[@]}" "$@" >>"$log" 2>&1; then
     rm -f "$log"
     return 0
   fi
@@ -32,10 +40,9 @@ vbc_apt_install() {
   # newer versions exist for one architecture only, and a package wanted for
   # both (Multi-Arch: same) cannot be matched. The release's own suite has
   # every architecture whole: preferring it matches them.
-  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   if [ "$updated" = 0 ] && [ -n "$release" ]; then
     echo "$who: the install failed with lists missing; trying again preferring $release's own suite" >&2
-    if DEBIAN_FRONTEND=noninteractive $sudo "${install[@]}" -t "$release" "$@" >>"$log" 2>&1; then
+    if DEBIAN_FRONTEND=noninteractive vbc_apt_get "${install[@]}" -t "$release" "$@" >>"$log" 2>&1; then
       rm -f "$log"
       return 0
     fi

@@ -4,15 +4,16 @@
 #   vbc_help_if_asked "$@"         answers -h or --help as the first argument:
 #                                  the usage on stdout, exit 0
 #   vbc_usage_error [MESSAGE...]   the message and the usage on stderr, exit 2
-#   vbc_usage [FILE]               prints FILE's usage (default: the running script)
+#   vbc_usage                      prints the running script's usage
 # Source it before changing folder: it notes where the running script lies.
 
 vbc_usage_script="$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
 
-# The comment lines at the top of a file (after "#!"), without their "# ".
+# The comment lines at the top of the running script (after "#!"), without
+# their "# ".
 vbc_usage() {
   awk 'NR == 1 && /^#!/ { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' \
-    "${1:-$vbc_usage_script}"
+    "$vbc_usage_script"
 }
 
 vbc_help_if_asked() {

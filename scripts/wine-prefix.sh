@@ -76,7 +76,8 @@ vbc_wine_template() {
   vbc_runs_32bit && bits=32+64
   # One template per Wine: a prefix made by one Wine is upgraded, slowly, by
   # another at every start.
-  local template="$cache/wine-template-$(vbc_wine_version)-$bits" lock
+  local template lock
+  template="$cache/wine-template-$(vbc_wine_version)-$bits"
   [ -f "$template/.complete" ] && { echo "$template"; return 0; }
   # One maker at a time: a second session waits and then finds it made.
   mkdir -p "$cache"
@@ -87,7 +88,7 @@ vbc_wine_template() {
     mkdir -p "$template"
     echo "wine: making a template prefix for Wine $(vbc_wine_version) (once per machine)" >&2
     (cd /tmp && WINEPREFIX="$template" WINEARCH=win64 WINEDEBUG=-all \
-       WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY= "$vbc_scripts/wine-exec" wineboot -i \
+       WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY="" "$vbc_scripts/wine-exec" wineboot -i \
        >/dev/null 2>&1) || true
     WINEPREFIX="$template" vbc_wineserver -w
     # Its server's folder goes with the making; each session makes its own.
@@ -125,13 +126,12 @@ vbc_wine_session_start() {
   fi
   VBC_XVFB_PID=""
   if [ -z "${DISPLAY:-}" ] || [ -n "${VBC_FORCE_XVFB:-}" ]; then
-    local n=$(( 90 + RANDOM % 400 ))
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    VBC_XVFB_PID=$!
-    VBC_OUTER_DISPLAY=${DISPLAY-}
-    export DISPLAY=":$n"
-    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+    # No window manager runs on the session's own display, so Wine is told
+    # to manage no window for one: Wine 8 otherwise waits 2 s for a window
+    # manager's answer each time it hides a window ("wait_for_withdrawn_state
+    # ... wait timed out"), so closing any program costs 2 s there.
+    vbc_set_user_value 'Software\\Wine\\X11 Driver' '"Managed"="N"'
+    vbc_start_xvfb || return 1
   fi
   export VBC_XVFB_PID
   # A persistent server makes each test's start fast. Wine's background
@@ -139,6 +139,65 @@ vbc_wine_session_start() {
   # holding a test's stdout open would keep CTest waiting for its end.
   (cd /tmp && vbc_wineserver -p </dev/null >/dev/null 2>&1 &&
      "$vbc_scripts/wine-exec" cmd /c exit </dev/null >/dev/null 2>&1) || true
+}
+
+# Claims display number N for this session: no X server has it (no lock,
+# no socket) and no other session holds its claim, a lock on
+# /tmp/.vbc-XN.lock that this shell holds until vbc_wine_session_stop (the
+# kernel drops it with the shell, however that ends). Checking the X
+# server's own lock alone is not enough where two sessions start at once,
+# and inside the Debian 13 root's PID namespace an Xvfb takes another
+# server's lock for a stale one (its process is not to be seen there),
+# while a lock on a file holds across namespaces.
+vbc_claim_display() {
+  local n=$1 claim="/tmp/.vbc-X$1.lock" fd
+  [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] || return 1
+  exec {fd}>>"$claim" || return 1
+  # The claim's file may have been removed and made anew meanwhile: the
+  # lock counts only on the file that is there now.
+  if flock -n "$fd" && [ "$(stat -c %i "$claim" 2>/dev/null)" = "$(stat -L -c %i "/dev/fd/$fd")" ]; then
+    VBC_DISPLAY_CLAIM=$fd
+    return 0
+  fi
+  exec {fd}>&-
+  return 1
+}
+
+vbc_release_display() {
+  [ -n "${VBC_DISPLAY_CLAIM:-}" ] || return 0
+  rm -f "/tmp/.vbc-X${DISPLAY#:}.lock"
+  exec {VBC_DISPLAY_CLAIM}>&-
+  VBC_DISPLAY_CLAIM=""
+}
+
+# Starts an Xvfb on a display of this session's own and makes it DISPLAY.
+vbc_start_xvfb() {
+  local n=$(( 90 + RANDOM % 400 )) tries=0
+  VBC_OUTER_DISPLAY=${DISPLAY-}
+  while [ "$tries" -lt 400 ]; do
+    tries=$((tries + 1))
+    n=$(( 90 + (n - 89) % 400 ))
+    vbc_claim_display "$n" || continue
+    # The claim's lock stays with this shell, not with the server.
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 {VBC_DISPLAY_CLAIM}>&- &
+    VBC_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$VBC_XVFB_PID" 2>/dev/null && return 0
+      kill -0 "$VBC_XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    # Slow to start, but running.
+    kill -0 "$VBC_XVFB_PID" 2>/dev/null && return 0
+    # A server that nothing here could see took the number first: the next one.
+    kill "$VBC_XVFB_PID" 2>/dev/null || true
+    wait "$VBC_XVFB_PID" 2>/dev/null || true
+    VBC_XVFB_PID=""
+    vbc_release_display
+  done
+  if [ -n "$VBC_OUTER_DISPLAY" ]; then export DISPLAY=$VBC_OUTER_DISPLAY; else unset DISPLAY; fi
+  echo "wine: no free X display for Xvfb" >&2
+  return 1
 }
 
 # Writes LogPixels into the session's user registry before its server
@@ -153,6 +212,13 @@ vbc_set_session_dpi() {
   else
     printf '\n[Control Panel\\\\Desktop]\n"LogPixels"=dword:%s\n' "$hex" >>"$WINEPREFIX/user.reg"
   fi
+}
+
+# vbc_set_user_value KEY LINE: adds LINE ('"Name"="text"', as regedit
+# writes it) to KEY (its backslashes doubled, as in the file) of the
+# session's user registry, before its server starts.
+vbc_set_user_value() {
+  printf '\n[%s]\n%s\n' "$1" "$2" >>"$WINEPREFIX/user.reg"
 }
 
 # Removes the folder in which Debian's Wine kept the socket and lock of the
@@ -178,6 +244,7 @@ vbc_wine_session_stop() {
   if [ -n "${VBC_XVFB_PID:-}" ]; then
     kill "$VBC_XVFB_PID" 2>/dev/null || true
     wait "$VBC_XVFB_PID" 2>/dev/null || true
+    vbc_release_display
     # The display is gone: a later session must not take it for the user's.
     if [ -n "${VBC_OUTER_DISPLAY:-}" ]; then export DISPLAY=$VBC_OUTER_DISPLAY; else unset DISPLAY; fi
     VBC_XVFB_PID=""

@@ -27,7 +27,7 @@ done
 # the application folder first, where a game's mods put their proxy DLLs.
 known_dlls=" ntdll.dll kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll
   ole32.dll oleaut32.dll shlwapi.dll comdlg32.dll imm32.dll rpcrt4.dll ws2_32.dll psapi.dll "
-dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]')
 [ -n "$dlls" ] || fail "no imports found"
 for dll in $dlls; do
   [[ $known_dlls == *" $dll "* ]] ||

@@ -7,6 +7,8 @@
 # no window manager, so the tool runs on a Wine virtual desktop, where Wine
 # draws the frame itself.
 #   screenshot.sh VarnholtBinCompiler.exe compile.exe open_then_close.exe OUTPUT.png
+# The picture is saved as OUTPUT-wineN.png, N the Wine's major version, so
+# that the two Wines' pictures of one build (taken side by side) stay apart.
 set -euo pipefail
 exe=$1 compiler=$2 helper=$3 output=$4
 scripts="$(cd "$(dirname "$0")/../../scripts" && pwd)"
@@ -14,7 +16,9 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${VBC_WINE_SESSION:-}" ] || [ -z "${DISPLAY
   echo "screenshot: run through scripts/wine-ctest (it provides the Wine prefix and display)" >&2
   exit 2
 fi
+# shellcheck source=../../scripts/wine-prefix.sh
 source "$scripts/wine-prefix.sh"
+output="${output%.png}-wine$(vbc_wine_version | cut -d. -f1).png"
 export VBC_FORCE_XVFB=1
 vbc_wine_session_start
 trap vbc_wine_session_stop EXIT

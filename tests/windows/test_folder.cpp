@@ -269,13 +269,24 @@ std::vector<Record> ReadRecords(const std::wstring& compiler) {
         name.compare(name.size() - 4, 4, L".txt") != 0) {
       continue;
     }
-    std::ifstream in(platform::ApiPath(folder + L"\\" + name).c_str(), std::ios::binary);
+    // The stand-in renames a whole record into place, but until it closes
+    // the handle it renamed through (opened for deletion), an open that does
+    // not share deletion, as the stream's does, fails: a record seen is read
+    // again until its last line ("end") is there. One that never is stays,
+    // as read, for the test to fail on.
     Record record;
-    std::string line;
-    while (std::getline(in, line)) {
-      const std::size_t eq = line.find('=');
-      if (eq != std::string::npos) record[line.substr(0, eq)].push_back(line.substr(eq + 1));
-    }
+    WaitUntil(
+        [&] {
+          std::ifstream in(platform::ApiPath(folder + L"\\" + name).c_str(), std::ios::binary);
+          record.clear();
+          std::string line;
+          while (std::getline(in, line)) {
+            const std::size_t eq = line.find('=');
+            if (eq != std::string::npos) record[line.substr(0, eq)].push_back(line.substr(eq + 1));
+          }
+          return record.count("end") != 0;
+        },
+        5000);
     records.push_back(std::move(record));
   }
   return records;
