@@ -63,9 +63,11 @@ Outcome Judge(const Scenario& s) {
     const Ticks t = a.first;
     if (previous != nullptr && previous->type == Action::Type::kKey) {
       const Span* box = within(boxes, previous->last);
-      // (Not a release that ran the box's command itself, in the same instant.)
-      if (box != nullptr && !(box->by == previous && previous->last == box->from) &&
-          (previous->first < box->from || previousHeld) &&
+      // (Not a Space let go that ran the box's command itself, in the same
+      // instant.)
+      const bool ranIt = box != nullptr && box->by == previous &&
+                         previous->key == InputRule::kSpace && previous->last == box->from;
+      if (box != nullptr && !ranIt && (previous->first < box->from || previousHeld) &&
           previous->last <= box->from + kRepeatInterval) {
         letGoInABox[previous->key] = previous->last;
       }
