@@ -5,8 +5,7 @@ namespace {
 
 bool PressesAButton(unsigned key) { return key == InputRule::kEnter || key == InputRule::kSpace; }
 
-}  // namespace
-
+// The 64-bit time of a stamp made within 24 days of `now`, before or after.
 Ticks Widen(Stamp stamp, Ticks now) noexcept {
   // The signed distance from now's low 32 bits: right for stamps up to 24
   // days either side of now, across any wrap of the 32-bit count.
@@ -14,6 +13,8 @@ Ticks Widen(Stamp stamp, Ticks now) noexcept {
   if (distance < 0 && static_cast<Ticks>(-static_cast<std::int64_t>(distance)) > now) return 0;
   return now + static_cast<Ticks>(static_cast<std::int64_t>(distance));
 }
+
+}  // namespace
 
 Verdict InputRule::OnInput(const Input& input, Ticks now) {
   const Ticks made = Widen(input.time, now);

@@ -104,8 +104,6 @@ class InputRule {
   // the next command may start.
   void Finish() noexcept;
 
-  bool Busy() const noexcept { return busy_; }
-
   // The window has the keyboard back from another program, which got the
   // release of any key held when it took it: keys that `isDown(key)` says
   // are up now were let go meanwhile.
@@ -147,8 +145,5 @@ class InputRule {
   // By virtual key (0 to 255): the keys held, as far as the window saw.
   std::array<std::optional<HeldKey>, 256> held_;
 };
-
-// The 64-bit time of a stamp made within 24 days of `now`, before or after.
-Ticks Widen(Stamp stamp, Ticks now) noexcept;
 
 }  // namespace input
