@@ -22,6 +22,24 @@ constexpr MessageRange kInput[] = {
     {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK},
 };
 
+// Each mouse button's press, release and double click's second press, in the
+// client area and on the frame and caption.
+struct ButtonMessages {
+  UINT down;
+  UINT up;
+  UINT doubleClick;
+};
+constexpr ButtonMessages kButtons[] = {
+    {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
+    {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK},
+    {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK},
+    {WM_XBUTTONDOWN, WM_XBUTTONUP, WM_XBUTTONDBLCLK},
+    {WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK},
+    {WM_NCRBUTTONDOWN, WM_NCRBUTTONUP, WM_NCRBUTTONDBLCLK},
+    {WM_NCMBUTTONDOWN, WM_NCMBUTTONUP, WM_NCMBUTTONDBLCLK},
+    {WM_NCXBUTTONDOWN, WM_NCXBUTTONUP, WM_NCXBUTTONDBLCLK},
+};
+
 // Bit 30 of a key message's lParam: the key was already down.
 constexpr LPARAM kPreviousKeyState = LPARAM{1} << 30;
 
@@ -73,47 +91,23 @@ input::Input InputOf(const MSG& message, int target) noexcept {
       made.key = static_cast<unsigned>(message.wParam);
       made.repeat = (message.lParam & kPreviousKeyState) != 0;
       break;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_XBUTTONDOWN:
-    case WM_NCLBUTTONDOWN:
-    case WM_NCRBUTTONDOWN:
-    case WM_NCMBUTTONDOWN:
-    case WM_NCXBUTTONDOWN:
-      made.kind = input::Kind::kButtonDown;
-      break;
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDBLCLK:
-    case WM_XBUTTONDBLCLK:
-    case WM_NCLBUTTONDBLCLK:
-    case WM_NCRBUTTONDBLCLK:
-    case WM_NCMBUTTONDBLCLK:
-    case WM_NCXBUTTONDBLCLK:
-      made.kind = input::Kind::kButtonDoubleClick;
-      break;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-    case WM_XBUTTONUP:
-    case WM_NCLBUTTONUP:
-    case WM_NCRBUTTONUP:
-    case WM_NCMBUTTONUP:
-    case WM_NCXBUTTONUP:
-      made.kind = input::Kind::kButtonUp;
-      break;
     default:
       made.kind = input::Kind::kOther;
+      for (const ButtonMessages& button : kButtons) {
+        if (message.message == button.down) made.kind = input::Kind::kButtonDown;
+        if (message.message == button.up) made.kind = input::Kind::kButtonUp;
+        if (message.message == button.doubleClick) made.kind = input::Kind::kButtonDoubleClick;
+      }
       break;
   }
   return made;
 }
 
 UINT PressOf(UINT doubleClick) noexcept {
-  // Each button's messages come as down, up, double click, in that order,
-  // in the client area and on the frame alike.
-  return doubleClick - 2;
+  for (const ButtonMessages& button : kButtons) {
+    if (doubleClick == button.doubleClick) return button.down;
+  }
+  return doubleClick;
 }
 
 input::Ticks Now() noexcept { return ::GetTickCount64(); }

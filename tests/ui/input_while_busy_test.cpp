@@ -180,32 +180,19 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
     return POINT{outer.right, outer.top};
   }
 
-  // Enter held on Delete Bins for two seconds, the keyboard repeating it
-  // every 33 ms. The first press sweeps; then the marker is written.
-  void HoldEnterOnDeleteBins() {
-    Press(VK_TAB);
-    ASSERT_TRUE(Await([&] { return FocusOf(window_) == command2_; }));
-    ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
-    ASSERT_TRUE(Await([&] { return Table() == SweptTable(); }));
-    host_.Write(kMarker);
-    for (int repeat = 0; repeat < 60; ++repeat, ::Sleep(33)) {
-      ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
-    }
-    Press(VK_RETURN);  // a last repeat, and the key let go
-  }
-
-  // Enter held on Compile Bins, which fails without a compiler: the box
-  // opens under the held key, which repeats for a second more.
-  void HoldEnterOnCompileBins() {
-    // The keyboard repeats the key all along, as while the box is made.
+  // Enter held, the keyboard repeating it every 33 ms all along, until
+  // `pressed` shows what its press did; then the marker is written and the
+  // key goes on repeating `repeats` times before it is let go.
+  template <typename Condition>
+  void HoldEnter(Condition pressed, int repeats) {
     ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
     ASSERT_TRUE(WaitUntil([&] {
       ::Sleep(33);
       KeyDown(VK_RETURN);
-      return FindTopLevel(processId_, L"#32770", nullptr) != nullptr;
+      return pressed();
     }));
     host_.Write(kMarker);
-    for (int repeat = 0; repeat < 30; ++repeat, ::Sleep(33)) {
+    for (int repeat = 0; repeat < repeats; ++repeat, ::Sleep(33)) {
       ASSERT_NO_FATAL_FAILURE(KeyDown(VK_RETURN));
     }
     Press(VK_RETURN);  // a last repeat, and the key let go
@@ -250,7 +237,10 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
       case Input::kEnter:
         return Press(VK_RETURN);
       case Input::kEnterHeldOnDeleteBins:
-        return HoldEnterOnDeleteBins();
+        // Two seconds on Delete Bins: the first press sweeps.
+        Press(VK_TAB);
+        ASSERT_TRUE(Await([&] { return FocusOf(window_) == command2_; }));
+        return HoldEnter([&] { return Table() == SweptTable(); }, 60);
       case Input::kTwoEnters:
         return Press(VK_RETURN, 2);
       case Input::kTwoSpaces:
@@ -265,7 +255,10 @@ class InputWhileBusy : public MainWindow, public ::testing::WithParamInterface<I
         return Click(::GetDlgItem(box, IDOK));
       }
       case Input::kEnterHeldOnCompileBins:
-        return HoldEnterOnCompileBins();
+        // On Compile Bins, which fails without a compiler: the box opens
+        // under the held key.
+        return HoldEnter([&] { return FindTopLevel(processId_, L"#32770", nullptr) != nullptr; },
+                         30);
       case Input::kEnterHeldPastTheEnd:
         return HoldEnterPastTheEnd();
       case Input::kClickSpaceAndEnter:
